@@ -1,0 +1,38 @@
+// The library's exported entry point.
+
+#include "plugin/Quelmar.h"
+
+#include <new>
+
+#if defined(_WIN32)
+#define QUELMAR_EXPORT extern "C" __declspec(dllexport)
+#else
+#define QUELMAR_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+QUELMAR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback hostCallback) {
+  // A host that does not even answer the version request is not one we can
+  // work with: make nothing.
+  if (hostCallback == nullptr) return nullptr;
+  if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
+  try {
+    Quelmar* effect = new Quelmar(hostCallback);
+    return effect->getAeffect();
+  } catch (...) {
+    return nullptr;  // nothing half-built reaches the host
+  }
+}
+
+// Older hosts look for the same function under the name "main"; it cannot be
+// declared as such in C++, so it is an alias at the symbol level.
+#if defined(_WIN32)
+#if defined(_WIN64)
+QUELMAR_EXPORT AEffect* VST_CALLBACK vstMainAlias(audioMasterCallback) __asm__("main")
+    __attribute__((alias("VSTPluginMain")));
+#else
+QUELMAR_EXPORT AEffect* VST_CALLBACK vstMainAlias(audioMasterCallback) __asm__("_main")
+    __attribute__((alias("_VSTPluginMain")));
+#endif
+#else
+QUELMAR_EXPORT AEffect* vstMainAlias(audioMasterCallback) __asm__("main") __attribute__((alias("VSTPluginMain")));
+#endif
