@@ -1,0 +1,53 @@
+#pragma once
+// Loads the built Quelmar.so once per test binary and creates instances through
+// our own host, the way a DAW does.
+
+#include "host/HostedPlugin.h"
+#include "host/PluginLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+inline const host::PluginLibrary& quelmarLibrary() {
+  static std::unique_ptr<host::PluginLibrary> library = [] {
+    std::string error;
+    auto opened = host::PluginLibrary::open(QUELMAR_PLUGIN_PATH, error);
+    if (!opened) ADD_FAILURE() << error;
+    return opened;
+  }();
+  return *library;
+}
+
+inline std::unique_ptr<host::HostedPlugin> makeQuelmar(host::HostAnswers answers = {}) {
+  std::string error;
+  auto plugin = host::HostedPlugin::create(quelmarLibrary(), std::move(answers), error);
+  if (!plugin) ADD_FAILURE() << error;
+  return plugin;
+}
+
+inline std::string text(host::HostedPlugin& plugin, VstInt32 opcode, VstInt32 index = 0) {
+  char buffer[256];
+  std::fill(std::begin(buffer), std::end(buffer), '\x7f');
+  plugin.dispatch(opcode, index, 0, buffer);
+  buffer[255] = 0;
+  return buffer;
+}
+
+inline std::vector<host::HostRequest> requestsWith(const host::HostedPlugin& plugin, VstInt32 opcode) {
+  std::vector<host::HostRequest> matching;
+  for (const host::HostRequest& r : plugin.requests()) {
+    if (r.opcode == opcode) matching.push_back(r);
+  }
+  return matching;
+}
+
+// Processes stereo blocks through the record's processReplacing entry.
+inline void processThrough(host::HostedPlugin& plugin, const float* left, const float* right, float* outLeft,
+                           float* outRight, int frames) {
+  float* inputs[2] = {const_cast<float*>(left), const_cast<float*>(right)};
+  float* outputs[2] = {outLeft, outRight};
+  plugin.processReplacing(inputs, outputs, frames);
+}
