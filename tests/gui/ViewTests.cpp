@@ -62,22 +62,6 @@ TEST(View, HitTestUsesTheMouseAreaWithInclusiveEdges) {
   EXPECT_EQ(v.getMouseArea(), CRect(0, 0, 5, 5));
 }
 
-TEST(View, HorizontalWheelReachesMouseWheelReversed) {
-  ProbeView v(CRect(0, 0, 10, 10));
-  v.mouseWheelOnAxis(CPoint(1, 1), 0, 2.0f, 0);
-  EXPECT_EQ(v.lastDistance, -2.0f);
-  v.mouseWheelOnAxis(CPoint(1, 1), 1, 2.0f, 0);
-  EXPECT_EQ(v.lastDistance, 2.0f);
-}
-
-TEST(View, VisibilityChangeMarksDirtyOnlyWhenItChanges) {
-  CView v(CRect(0, 0, 10, 10));
-  v.setVisible(true);
-  EXPECT_FALSE(v.isDirty());
-  v.setVisible(false);
-  EXPECT_TRUE(v.isDirty());
-}
-
 TEST(View, AttributesReplaceInPlaceAndCopyWithTheView) {
   CView v(CRect(0, 0, 1, 1));
   const char longer[] = "abcdefgh";
