@@ -1,7 +1,10 @@
 #include "engine/LimiterEngine.h"
 
+#include "engine/InterSamplePeaks.h"
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // The arithmetic below is bit-exact by design: every "double" expression widens
 // its float operands first, every float expression stays in float, and the
@@ -29,39 +32,85 @@ inline float snapFloat(float x, float g) {
   return sum - g;
 }
 
-// Interpolation taps: row k weighs the sample k places older than the newest;
-// the four columns estimate the signal 0.8, 0.6, 0.4 and 0.2 sample periods
-// after the sample six places older (five-times oversampling of that interval).
-constexpr float kIspTaps[12][4] = {
-    {-0.0220665932f, -0.0321273804f, -0.0291595459f, -0.0165920258f},
-    {0.0420571566f, 0.0604727268f, 0.0530772209f, 0.0285004377f},
-    {-0.0722943544f, -0.10719502f, -0.0968155861f, -0.0532443523f},
-    {0.109519362f, 0.165168524f, 0.152565241f, 0.0861662626f},
-    {-0.178005934f, -0.256623149f, -0.23108232f, -0.129134774f},
-    {0.953251123f, 0.787033796f, 0.534685493f, 0.251843691f},
-    {0.251843691f, 0.534685493f, 0.787033796f, 0.953251123f},
-    {-0.129134774f, -0.23108232f, -0.256623149f, -0.178005934f},
-    {0.0861662626f, 0.152565241f, 0.165168524f, 0.109519362f},
-    {-0.0532443523f, -0.0968155861f, -0.10719502f, -0.0722943544f},
-    {0.0285004377f, 0.0530772209f, 0.0604727268f, 0.0420571566f},
-    {-0.0165920258f, -0.0291595459f, -0.0321273804f, -0.0220665932f},
-};
+constexpr int kChunk = 128;  // samples per stage of process(); a multiple of eight
 
-// Largest magnitude of the sample itself and of the four interpolated points
-// that follow it. A point that is not finite (an infinite or NaN sample is in
-// the history) is left out, so only the offending sample itself is silenced.
-inline float interSamplePeak(const float* history, unsigned w, unsigned r) {
-  float peak = std::fabs(history[r]);
-  for (int p = 0; p < 4; ++p) {
-    float y = 0.0f;
-    for (unsigned k = 0; k < 12; ++k) y += kIspTaps[k][p] * history[(w + 12 - k) % 12];
-    const float m = std::fabs(y);
-    if (std::isfinite(y) && m > peak) peak = m;
+using Float4 = Lanes<4>::F;
+
+// The output for a chunk: what leaves the delay line times outputGain over the
+// envelope. 1/envelope in float equals the double quotient rounded to float
+// (a double has more than twice the bits of a float, so rounding twice is
+// harmless for a division).
+void applyOutputGain(float gain, const float* envelope, const float* leftIn, const float* rightIn, int n,
+                     float* left, float* right) {
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const Float4 g = 1.0f / Lanes<4>::load(envelope + i);
+    Lanes<4>::store(left + i, gain * (g * Lanes<4>::load(leftIn + i)));
+    Lanes<4>::store(right + i, gain * (g * Lanes<4>::load(rightIn + i)));
   }
-  return peak;
+  for (; i < n; ++i) {
+    const float g = static_cast<float>(1.0 / static_cast<double>(envelope[i]));
+    left[i] = gain * (g * leftIn[i]);
+    right[i] = gain * (g * rightIn[i]);
+  }
 }
 
+// The gain computer's hot state, copied out of the state record for a chunk
+// so that the compiler can keep it in registers (the record's address escapes
+// into the rarely run cycle adaptation).
+struct Hot {
+  explicit Hot(const LimiterEngine::State& s)
+      : envelope(s.envelope), envelopeTarget(s.envelopeTarget), targetCandidate(s.targetCandidate),
+        previousLevel(s.previousLevel), searchLevel(s.searchLevel), shortHold(s.shortHold), longHold(s.longHold),
+        sustainTarget(s.sustainTarget), slowLevel(s.slowLevel), slowGate(s.slowGate), attackGoal(s.attackGoal),
+        attackPeak(s.attackPeak), attackNear(s.attackNear), quietGate(s.quietGate), quietLevel(s.quietLevel),
+        attackStep(s.attackStep), searchReference(s.searchReference), settleCount(s.settleCount),
+        attacking(s.attacking), searchAge(s.searchAge), shortHoldAge(s.shortHoldAge), longHoldAge(s.longHoldAge),
+        ringPos(s.ringPos), gateHold(s.gateHold) {}
+
+  void storeTo(LimiterEngine::State& s) const {
+    s.envelope = envelope;
+    s.envelopeTarget = envelopeTarget;
+    s.targetCandidate = targetCandidate;
+    s.previousLevel = previousLevel;
+    s.searchLevel = searchLevel;
+    s.shortHold = shortHold;
+    s.longHold = longHold;
+    s.sustainTarget = sustainTarget;
+    s.slowLevel = slowLevel;
+    s.slowGate = slowGate;
+    s.attackGoal = attackGoal;
+    s.attackPeak = attackPeak;
+    s.attackNear = attackNear;
+    s.quietGate = quietGate;
+    s.quietLevel = quietLevel;
+    s.attackStep = attackStep;
+    s.searchReference = searchReference;
+    s.settleCount = static_cast<std::uint8_t>(settleCount);
+    s.attacking = attacking;
+    s.searchAge = static_cast<std::uint16_t>(searchAge);  // ages never pass N + 1 or a hold length + 1
+    s.shortHoldAge = static_cast<std::uint16_t>(shortHoldAge);
+    s.longHoldAge = static_cast<std::uint16_t>(longHoldAge);
+    s.ringPos = static_cast<std::uint16_t>(ringPos);
+    s.gateHold = gateHold;
+  }
+
+  float envelope, envelopeTarget, targetCandidate, previousLevel, searchLevel, shortHold, longHold, sustainTarget,
+      slowLevel, slowGate, attackGoal, attackPeak, attackNear, quietGate, quietLevel;
+  double attackStep;
+  LimiterEngine::SearchReference searchReference;
+  unsigned settleCount;
+  bool attacking;
+  unsigned searchAge, shortHoldAge, longHoldAge, ringPos;
+  std::int32_t gateHold;
+};
+
 }  // namespace
+
+bool haveAvx2() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2");
+}
 
 LimiterEngine::LimiterEngine() {
   setThreshold(0.0f);
@@ -144,6 +193,36 @@ void LimiterEngine::clearIspHistories() {
   std::fill(std::begin(ispHistoryLeft_), std::end(ispHistoryLeft_), 0.0f);
   std::fill(std::begin(ispHistoryRight_), std::end(ispHistoryRight_), 0.0f);
   ispClearPending_.store(false, std::memory_order_relaxed);
+}
+
+void LimiterEngine::detectInterSamplePeaks(State& s, const float* inL, const float* inR, int n, float* peakL,
+                                           float* peakR, float* sampleL, float* sampleR) {
+  // A straight line of the eleven samples before the chunk and the chunk
+  // itself, padded to whole groups of four.
+  alignas(32) float lineL[11 + kChunk + 7], lineR[11 + kChunk + 7];
+  const unsigned w0 = s.ispWritePos;
+  for (unsigned j = 0; j < 11; ++j) {
+    lineL[j] = ispHistoryLeft_[(w0 + 1 + j) % 12];
+    lineR[j] = ispHistoryRight_[(w0 + 1 + j) % 12];
+  }
+  std::copy(inL, inL + n, lineL + 11);
+  std::copy(inR, inR + n, lineR + 11);
+  std::fill(lineL + 11 + n, lineL + 11 + kChunk + 7, 0.0f);
+  std::fill(lineR + 11 + n, lineR + 11 + kChunk + 7, 0.0f);
+  static const bool wide = haveAvx2();
+  if (wide) {
+    interSamplePeaksAvx2(lineL, lineR, (n + 7) / 8, peakL, peakR, sampleL, sampleR);
+  } else {
+    Lanes<4>::run(lineL, lineR, (n + 3) / 4, peakL, peakR, sampleL, sampleR);
+  }
+  // The histories and their positions as a sample-by-sample pass leaves them.
+  for (int i = std::max(0, n - 12); i < n; ++i) {
+    ispHistoryLeft_[(w0 + i) % 12] = inL[i];
+    ispHistoryRight_[(w0 + i) % 12] = inR[i];
+  }
+  const unsigned last = (w0 + n - 1) % 12;
+  s.ispReadPos = static_cast<std::uint8_t>(last <= 5 ? last + 6 : last - 6);
+  s.ispWritePos = static_cast<std::uint8_t>((w0 + n) % 12);
 }
 
 void LimiterEngine::reset() {
@@ -245,10 +324,6 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   State s = state_;
   if (primePending_.exchange(false, std::memory_order_acquire) && s.shortHoldAge == 0) applyPendingPrime(s);
 
-  const float* inL = inputs[0];
-  const float* inR = inputs[1];
-  float* outLeftBuf = outputs[0];
-  float* outRightBuf = outputs[1];
   const unsigned N = lookahead_;
   float* const levelRing = levelRing_.data();
   float* const slowRing = slowLevelRing_.data();
@@ -257,231 +332,246 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   float peakMeterL = inputPeak[0];
   float peakMeterR = inputPeak[1];
 
-  for (std::int32_t i = 0; i < sampleFrames; ++i) {
-    // Input: read both channels before anything is written, so in-place works.
-    const float xL = inL[i];
-    const float xR = inR[i];
+  // The block is worked in chunks: detection with interpolation runs over a
+  // whole chunk first (it depends on the input only), then the gain computer
+  // sample by sample, then the output gain over the chunk. Each stage keeps
+  // the per-sample order of operations, so the bits are those of a plain
+  // sample-by-sample loop.
+  alignas(16) float chunkPeakL[kChunk], chunkPeakR[kChunk], chunkSampleL[kChunk], chunkSampleR[kChunk];
+  alignas(16) float chunkEnvelope[kChunk], chunkOutL[kChunk], chunkOutR[kChunk];
 
-    // Detection.
-    float peakL, peakR, sampleL, sampleR;
-    if (ispEnabled_.load()) {
+  for (std::int32_t chunkStart = 0; chunkStart < sampleFrames; chunkStart += kChunk) {
+    const int n = std::min<std::int32_t>(kChunk, sampleFrames - chunkStart);
+    const float* inL = inputs[0] + chunkStart;
+    const float* inR = inputs[1] + chunkStart;
+    const bool isp = ispEnabled_.load();
+    if (isp) {
       if (ispClearPending_.load(std::memory_order_relaxed)) clearIspHistories();
-      const unsigned w = s.ispWritePos;
-      ispHistoryLeft_[w] = xL;
-      ispHistoryRight_[w] = xR;
-      const unsigned r = w <= 5 ? w + 6 : w - 6;
-      s.ispReadPos = static_cast<std::uint8_t>(r);
-      peakL = interSamplePeak(ispHistoryLeft_, w, r);
-      peakR = interSamplePeak(ispHistoryRight_, w, r);
-      sampleL = ispHistoryLeft_[r];
-      sampleR = ispHistoryRight_[r];
-      s.ispWritePos = static_cast<std::uint8_t>(w > 10 ? 0 : w + 1);
-    } else {
-      peakL = std::fabs(xL);
-      peakR = std::fabs(xR);
-      sampleL = xL;
-      sampleR = xR;
+      detectInterSamplePeaks(s, inL, inR, n, chunkPeakL, chunkPeakR, chunkSampleL, chunkSampleR);
     }
 
-    // Level; absurd or non-finite input enters the delay line as silence.
-    float level;
-    const bool badL = !(peakL <= kAbsurdLevel);
-    const bool badR = !(peakR <= kAbsurdLevel);
-    if (badL || badR) {
-      s.envelope = 32.0f;
-      level = thresholdLevel_;
-      sampleL = 0.0f;
-      sampleR = 0.0f;
-      if (badL) peakL = 32.0f;
-      if (badR) peakR = 32.0f;
-    } else {
-      level = (peakL < peakR ? peakR : peakL) * kDetectorScale;
-    }
-
-    // Ring read: the sample that leaves the delay line now.
-    const unsigned p = s.ringPos;
-    const float leaving = levelRing[p];
-    const float outL = delayL[p];
-    const float outR = delayR[p];
-
-    // Search trigger.
-    ++s.searchAge;
-    float reference;
-    switch (s.searchReference) {
-      case SearchReference::envelope: reference = s.envelope; break;
-      case SearchReference::targetCandidate: reference = s.targetCandidate; break;
-      default: reference = s.searchLevel; break;
-    }
-    if (s.searchAge > N || s.previousLevel > reference) {
-      // Target search.
-      const float E = s.envelope;
-      const float P = s.previousLevel;
-      s.searchAge = 0;
-      s.searchLevel = P;
-      if (E >= s.envelopeTarget) {
-        bool updateCandidate;
-        if (s.settleCount != 0) {
-          if (leaving > E * 0.015625f) {
-            s.settleCount = 0;
-            updateCandidate = true;
-          } else {
-            updateCandidate = s.settleCount >= 20;
-          }
-        } else {
-          if (!s.attacking) {
-            s.settleCount = 1;
-          } else {
-            s.searchReference = SearchReference::searchLevel;
-            if (P > level || (P == level && E > s.shortHold)) s.settleCount = 1;
-          }
-          updateCandidate = false;
-        }
-        if (updateCandidate) {
-          if (s.attacking && E > s.targetCandidate) {
-            s.attackPeak = static_cast<float>(static_cast<double>(s.attackPeak) * 1.0000001);
-            s.attacking = false;
-          }
-          const float F = floorLevel_;
-          const float S = slowRing[p];
-          s.targetCandidate = static_cast<float>(static_cast<double>(F > S ? F : S) * 1.0009765625);
-          s.searchReference = F > S ? SearchReference::envelope : SearchReference::targetCandidate;
-          if (s.targetCandidate < 16.0f) s.targetCandidate = snapFloat(s.targetCandidate, 8.0f);
-        }
-      }
-      if (P > s.targetCandidate) {
-        s.targetCandidate = P;
-        if (P >= s.envelopeTarget || s.envelopeTarget == E || E > s.shortHold) {
-          s.envelopeTarget = P;
-          s.searchReference = SearchReference::searchLevel;
-        }
-        if (P > E) {
-          s.settleCount = 0;
-          s.attacking = true;
-        }
-      }
-      if (leaving > s.targetCandidate) {
-        if (E >= leaving) {
-          s.searchReference = SearchReference::searchLevel;
-          const float raised = static_cast<float>(static_cast<double>(leaving) * 1.0000001676380634);
-          s.targetCandidate = raised < E ? raised : E;
-          if (s.envelopeTarget == E) s.envelopeTarget = s.targetCandidate;
-          if (s.targetCandidate > s.attackPeak) s.attackPeak = s.targetCandidate;
-        } else {
-          s.attackGoal = -1.0f;
-        }
-      }
-      if (P > E) s.searchReference = SearchReference::searchLevel;
-      if (E > s.shortHold || s.targetCandidate > s.envelopeTarget) s.envelopeTarget = s.targetCandidate;
-    }
-
-    // Peak holds.
-    ++s.shortHoldAge;
-    if (s.shortHoldAge > shortHoldLength_ || level > s.shortHold) {
-      s.shortHoldAge = 1;
-      s.shortHold = level;
-      const float base = sustainBase_;
-      s.sustainTarget = level < base ? base : level;
-      if (s.longHold > s.sustainTarget && s.longHold <= s.slowLevel) s.sustainTarget = s.longHold;
-    }
-    ++s.longHoldAge;
-    if (s.longHoldAge > longHoldLength_ || level >= s.longHold) {
-      s.longHoldAge = s.shortHoldAge;
-      s.longHold = s.shortHold;
-    }
-
-    // Envelope.
-    {
-      const float T = s.envelopeTarget;
-      const float E = s.envelope;
-      if (T > E) {
-        // Attack: a straight line that reaches T within N + 1 samples.
-        if (T != s.attackGoal) {
-          float step = static_cast<float>((static_cast<double>(T) - E) * attackFraction_);
-          const float grid = T < 1e38f ? static_cast<float>(static_cast<double>(T) * 1.4142135623730951)
-                                       : 1.4142135230892728e38f;
-          step = snapFloat(step, grid);
-          if (step > s.attackStep || s.attackStep >= E) s.attackStep = step;
-          const float minimum = T * 4.76837158203125e-07f;  // 2^-21
-          if (minimum > s.attackStep) s.attackStep = minimum;
-          s.attackPeak = T;
-          s.attackGoal = T;
-          s.attackNear = T * 0.9949874f;
-          s.quietLevel = T * 0.01023293f;
-          s.quietGate = s.quietLevel;
-        }
-        s.envelope = static_cast<float>(static_cast<double>(E) + s.attackStep);
-        if (s.envelope >= T) {
-          s.attackStep = static_cast<float>(s.attackStep * 0.7483314773547883);
-          s.attackGoal = -1.0f;
-          s.attackPeak = T;
-          s.envelope = T;
-        }
-        s.settleCount = 0;
-        s.attacking = true;
-      } else if (T > leaving) {
-        if (leaving > s.quietGate) {
-          s.envelope = static_cast<float>((static_cast<double>(E) - T) * releaseCoef_ + T);
-        } else if (s.attackPeak > E) {
-          // Quiet: creep up instead of releasing.
-          s.envelope = static_cast<float>(static_cast<double>(E) * 1.0000001);
-        }
-      } else if (E > leaving) {
-        const unsigned next = p + 1 == N ? 0 : p + 1;
-        if (s.attackNear > E || leaving > levelRing[next]) {
-          s.envelope = static_cast<float>((static_cast<double>(E) - leaving) * releaseCoef_ + leaving);
-        }
-      }
-      // Brickwall: never below the level of the sample leaving now.
-      if (leaving > s.envelope) {
-        s.settleCount = 0;
-        s.attacking = true;
-        s.envelope = leaving;
-        if (leaving > s.envelopeTarget) s.envelopeTarget = leaving;
-        if (leaving > s.attackPeak) s.attackPeak = leaving;
-        if (s.searchAge == 0 && leaving > s.targetCandidate) s.targetCandidate = leaving;
-      }
-    }
-
-    // Level rings.
-    s.previousLevel = level;
-    levelRing[p] = level;
-
-    // Slow level.
-    {
-      const float S = s.sustainTarget;
-      const float L = s.slowLevel;
-      if (S > L) {
-        s.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowRiseCoef_ + S);
-      } else if (level > s.slowGate) {
-        s.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowFallCoef_ + S);
+    Hot h(s);
+    for (int i = 0; i < n; ++i) {
+      // Detection: the larger channel magnitude, including the estimated peaks
+      // between this sample and the next when interpolation is on.
+      float peakL, peakR, sampleL, sampleR;
+      if (isp) {
+        peakL = chunkPeakL[i];
+        peakR = chunkPeakR[i];
+        sampleL = chunkSampleL[i];
+        sampleR = chunkSampleR[i];
       } else {
-        s.slowLevel = static_cast<float>(static_cast<double>(L) * 1.0000001);
-        if (s.gateHold != 0) --s.gateHold;
+        sampleL = inL[i];
+        sampleR = inR[i];
+        peakL = std::fabs(sampleL);
+        peakR = std::fabs(sampleR);
       }
+
+      // Level; absurd or non-finite input enters the delay line as silence.
+      float level;
+      const bool badL = !(peakL <= kAbsurdLevel);
+      const bool badR = !(peakR <= kAbsurdLevel);
+      if (badL || badR) {
+        h.envelope = 32.0f;
+        level = thresholdLevel_;
+        sampleL = 0.0f;
+        sampleR = 0.0f;
+        if (badL) peakL = 32.0f;
+        if (badR) peakR = 32.0f;
+      } else {
+        level = (peakL < peakR ? peakR : peakL) * kDetectorScale;
+      }
+
+      // Ring read: the sample that leaves the delay line now.
+      const unsigned p = h.ringPos;
+      const float leaving = levelRing[p];
+      const float outL = delayL[p];
+      const float outR = delayR[p];
+
+      // Search trigger.
+      ++h.searchAge;
+      float reference;
+      switch (h.searchReference) {
+        case SearchReference::envelope: reference = h.envelope; break;
+        case SearchReference::targetCandidate: reference = h.targetCandidate; break;
+        default: reference = h.searchLevel; break;
+      }
+      if (h.searchAge > N || h.previousLevel > reference) {
+        // Target search.
+        const float E = h.envelope;
+        const float P = h.previousLevel;
+        h.searchAge = 0;
+        h.searchLevel = P;
+        if (E >= h.envelopeTarget) {
+          bool updateCandidate;
+          if (h.settleCount != 0) {
+            if (leaving > E * 0.015625f) {
+              h.settleCount = 0;
+              updateCandidate = true;
+            } else {
+              updateCandidate = h.settleCount >= 20;
+            }
+          } else {
+            if (!h.attacking) {
+              h.settleCount = 1;
+            } else {
+              h.searchReference = SearchReference::searchLevel;
+              if (P > level || (P == level && E > h.shortHold)) h.settleCount = 1;
+            }
+            updateCandidate = false;
+          }
+          if (updateCandidate) {
+            if (h.attacking && E > h.targetCandidate) {
+              h.attackPeak = static_cast<float>(static_cast<double>(h.attackPeak) * 1.0000001);
+              h.attacking = false;
+            }
+            const float F = floorLevel_;
+            const float S = slowRing[p];
+            h.targetCandidate = static_cast<float>(static_cast<double>(F > S ? F : S) * 1.0009765625);
+            h.searchReference = F > S ? SearchReference::envelope : SearchReference::targetCandidate;
+            if (h.targetCandidate < 16.0f) h.targetCandidate = snapFloat(h.targetCandidate, 8.0f);
+          }
+        }
+        if (P > h.targetCandidate) {
+          h.targetCandidate = P;
+          if (P >= h.envelopeTarget || h.envelopeTarget == E || E > h.shortHold) {
+            h.envelopeTarget = P;
+            h.searchReference = SearchReference::searchLevel;
+          }
+          if (P > E) {
+            h.settleCount = 0;
+            h.attacking = true;
+          }
+        }
+        if (leaving > h.targetCandidate) {
+          if (E >= leaving) {
+            h.searchReference = SearchReference::searchLevel;
+            const float raised = static_cast<float>(static_cast<double>(leaving) * 1.0000001676380634);
+            h.targetCandidate = raised < E ? raised : E;
+            if (h.envelopeTarget == E) h.envelopeTarget = h.targetCandidate;
+            if (h.targetCandidate > h.attackPeak) h.attackPeak = h.targetCandidate;
+          } else {
+            h.attackGoal = -1.0f;
+          }
+        }
+        if (P > E) h.searchReference = SearchReference::searchLevel;
+        if (E > h.shortHold || h.targetCandidate > h.envelopeTarget) h.envelopeTarget = h.targetCandidate;
+      }
+
+      // Peak holds.
+      ++h.shortHoldAge;
+      if (h.shortHoldAge > shortHoldLength_ || level > h.shortHold) {
+        h.shortHoldAge = 1;
+        h.shortHold = level;
+        const float base = sustainBase_;
+        h.sustainTarget = level < base ? base : level;
+        if (h.longHold > h.sustainTarget && h.longHold <= h.slowLevel) h.sustainTarget = h.longHold;
+      }
+      ++h.longHoldAge;
+      if (h.longHoldAge > longHoldLength_ || level >= h.longHold) {
+        h.longHoldAge = h.shortHoldAge;
+        h.longHold = h.shortHold;
+      }
+
+      // Envelope.
+      {
+        const float T = h.envelopeTarget;
+        const float E = h.envelope;
+        if (T > E) {
+          // Attack: a straight line that reaches T within N + 1 samples.
+          if (T != h.attackGoal) {
+            float step = static_cast<float>((static_cast<double>(T) - E) * attackFraction_);
+            const float grid = T < 1e38f ? static_cast<float>(static_cast<double>(T) * 1.4142135623730951)
+                                         : 1.4142135230892728e38f;
+            step = snapFloat(step, grid);
+            if (step > h.attackStep || h.attackStep >= E) h.attackStep = step;
+            const float minimum = T * 4.76837158203125e-07f;  // 2^-21
+            if (minimum > h.attackStep) h.attackStep = minimum;
+            h.attackPeak = T;
+            h.attackGoal = T;
+            h.attackNear = T * 0.9949874f;
+            h.quietLevel = T * 0.01023293f;
+            h.quietGate = h.quietLevel;
+          }
+          h.envelope = static_cast<float>(static_cast<double>(E) + h.attackStep);
+          if (h.envelope >= T) {
+            h.attackStep = static_cast<float>(h.attackStep * 0.7483314773547883);
+            h.attackGoal = -1.0f;
+            h.attackPeak = T;
+            h.envelope = T;
+          }
+          h.settleCount = 0;
+          h.attacking = true;
+        } else if (T > leaving) {
+          if (leaving > h.quietGate) {
+            h.envelope = static_cast<float>((static_cast<double>(E) - T) * releaseCoef_ + T);
+          } else if (h.attackPeak > E) {
+            // Quiet: creep up instead of releasing.
+            h.envelope = static_cast<float>(static_cast<double>(E) * 1.0000001);
+          }
+        } else if (E > leaving) {
+          const unsigned next = p + 1 == N ? 0 : p + 1;
+          if (h.attackNear > E || leaving > levelRing[next]) {
+            h.envelope = static_cast<float>((static_cast<double>(E) - leaving) * releaseCoef_ + leaving);
+          }
+        }
+        // Brickwall: never below the level of the sample leaving now.
+        if (leaving > h.envelope) {
+          h.settleCount = 0;
+          h.attacking = true;
+          h.envelope = leaving;
+          if (leaving > h.envelopeTarget) h.envelopeTarget = leaving;
+          if (leaving > h.attackPeak) h.attackPeak = leaving;
+          if (h.searchAge == 0 && leaving > h.targetCandidate) h.targetCandidate = leaving;
+        }
+      }
+
+      // Level rings.
+      h.previousLevel = level;
+      levelRing[p] = level;
+
+      // Slow level.
+      {
+        const float S = h.sustainTarget;
+        const float L = h.slowLevel;
+        if (S > L) {
+          h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowRiseCoef_ + S);
+        } else if (level > h.slowGate) {
+          h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowFallCoef_ + S);
+        } else {
+          h.slowLevel = static_cast<float>(static_cast<double>(L) * 1.0000001);
+          if (h.gateHold != 0) --h.gateHold;
+        }
+      }
+
+      // Delay line.
+      slowRing[p] = h.slowLevel;
+      delayL[p] = sampleL;
+      delayR[p] = sampleR;
+
+      // Ring advance; the cycle adaptation runs before this sample's output.
+      if (p > lookaheadLast_) {
+        h.ringPos = 0;
+        h.storeTo(s);
+        adaptCycle(s, envelopeLevel, meterHoldoff);
+        h = Hot(s);
+      } else {
+        h.ringPos = p + 1;
+      }
+
+      // What leaves now, and the envelope that scales it.
+      chunkEnvelope[i] = h.envelope;
+      chunkOutL[i] = outL;
+      chunkOutR[i] = outR;
+
+      // Input meters.
+      if (peakL > peakMeterL) peakMeterL = peakL;
+      if (peakR > peakMeterR) peakMeterR = peakR;
     }
 
-    // Delay line.
-    slowRing[p] = s.slowLevel;
-    delayL[p] = sampleL;
-    delayR[p] = sampleR;
-
-    // Ring advance; the cycle adaptation runs before this sample's output.
-    if (p > lookaheadLast_) {
-      s.ringPos = 0;
-      adaptCycle(s, envelopeLevel, meterHoldoff);
-    } else {
-      s.ringPos = static_cast<std::uint16_t>(p + 1);
-    }
-
-    // Output.
-    const float g = static_cast<float>(1.0 / static_cast<double>(s.envelope));
-    const float gain = outputGain_;
-    outLeftBuf[i] = gain * (g * outL);
-    outRightBuf[i] = gain * (g * outR);
-
-    // Input meters.
-    if (peakL > peakMeterL) peakMeterL = peakL;
-    if (peakR > peakMeterR) peakMeterR = peakR;
+    h.storeTo(s);
+    applyOutputGain(outputGain_, chunkEnvelope, chunkOutL, chunkOutR, n, outputs[0] + chunkStart,
+                    outputs[1] + chunkStart);
   }
 
   if (peakMeterL > inputPeak[0]) inputPeak[0] = peakMeterL;

@@ -104,6 +104,8 @@ class LimiterEngine {
  private:
   void sizeBuffers();
   void clearIspHistories();
+  void detectInterSamplePeaks(State& s, const float* inL, const float* inR, int n, float* peakL, float* peakR,
+                              float* sampleL, float* sampleR);
   void applyPendingPrime(State& s) const;
   void adaptCycle(State& s, MeterLevel* envelopeLevel, MeterCounter* meterHoldoff);
 
