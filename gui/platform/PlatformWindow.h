@@ -51,4 +51,9 @@ DeviceHandle acquireWindowDevice(WindowHandle window);
 void releaseWindowDevice(WindowHandle window, DeviceHandle device);
 CPoint windowScreenPosition(WindowHandle window);
 
+// Performs at most one paint that is waiting for any window of the calling
+// thread, so a window repaints while a long mouse gesture keeps its event
+// loop from running. Does nothing where no paint is pending.
+void dispatchPendingPaint();
+
 }  // namespace VSTGUI::platform
