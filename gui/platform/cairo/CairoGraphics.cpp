@@ -277,8 +277,12 @@ cairo_status_t readFromStream(void* closure, unsigned char* data, unsigned int l
 }  // namespace
 
 bool startGraphics(std::uintptr_t& token) {
-  token = FcInit() ? 1 : 0;
-  return token != 0;
+  // fontconfig reads its whole configuration when it starts, which is slow
+  // and keeps a few allocations for good. It starts by itself with the first
+  // font made, so an instance that never shows text (a host scanning plug-ins,
+  // an editor that is never opened) does not pay for it.
+  token = 1;
+  return true;
 }
 
 // Cairo and fontconfig keep process-wide caches that other fonts in the
