@@ -4,6 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#if defined(QUELMAR_WITH_EDITOR)
+#include "editor/QuelmarEditor.h"
+#endif
+
 namespace {
 
 constexpr const char* kParameterNames[Quelmar::kParameterCount] = {"Thresh", "Output", "Fader Link",
@@ -28,6 +32,9 @@ Quelmar::Quelmar(audioMasterCallback hostCallback) : AudioEffectX(hostCallback, 
   engine.setSampleRate(sampleRate);
   isSynth(false);
   setInitialDelay(engine.latency());
+#if defined(QUELMAR_WITH_EDITOR)
+  setEditor(new QuelmarEditor(this));
+#endif
 }
 
 float Quelmar::tenthsOf(float value) { return std::roundf(value * 300.0f - 300.0f); }
@@ -94,6 +101,10 @@ void Quelmar::setParameter(VstInt32 index, float value) {
       default: break;
     }
   }
+#if defined(QUELMAR_WITH_EDITOR)
+  // Every index, known or not: the editor re-reads what it shows.
+  if (auto* panel = dynamic_cast<AEffGUIEditor*>(editor)) panel->parameterChanged(index, value);
+#endif
 }
 
 float Quelmar::getParameter(VstInt32 index) {
