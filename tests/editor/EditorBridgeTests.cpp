@@ -22,16 +22,6 @@ TEST_F(EditorBridge, AnnouncedAndSizedFromThePanelImageBeforeAnyOpen) {
   EXPECT_EQ(rect->right, 340);
 }
 
-TEST_F(EditorBridge, KeysAnswerZeroWhileClosedAndWhenNoViewTakesThem) {
-  EXPECT_EQ(dispatch(effEditKeyDown, 0, kVirtualKeyRight), 0);
-  EXPECT_EQ(dispatch(effEditKeyUp, 0, kVirtualKeyRight), 0);
-  openEditor();
-  // Nothing has the focus yet.
-  EXPECT_EQ(dispatch(effEditKeyDown, 'a', 0), 0);
-  EXPECT_EQ(dispatch(effEditKeyUp, 'a', 0), 0);
-  EXPECT_TRUE(editRequests().empty());
-}
-
 TEST_F(EditorBridge, KnobModeIsOneSettingForTheWholeProcess) {
   Quelmar second(&hostCallback);
   EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 1);
@@ -63,23 +53,6 @@ TEST_F(EditorBridge, IdleProcessingRunsAtMostEveryHundredMillisecondsWithFiftyOf
   clock.now = first + 110;
   editor()->idleProcessing();
   EXPECT_EQ(countRequests(audioMasterIdle), 3u);
-}
-
-TEST_F(EditorBridge, AHostIdlingTheEditorFromInsideItsIdleRequestDoesNotNestTheFramePass) {
-  openEditor();
-  static QuelmarEditor* current;
-  static bool dirtyAfterNestedIdle;
-  current = editor();
-  onHostIdle = [] {
-    current->getThresholdSlider()->setDirty(true);
-    current->idle();
-    dirtyAfterNestedIdle = current->getThresholdSlider()->isDirty();
-  };
-  dirtyAfterNestedIdle = false;
-  editor()->idleProcessing();
-  EXPECT_TRUE(dirtyAfterNestedIdle);
-  editor()->idle();
-  EXPECT_FALSE(editor()->getThresholdSlider()->isDirty());
 }
 
 }  // namespace

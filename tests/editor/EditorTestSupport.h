@@ -39,16 +39,12 @@ inline std::ostream& operator<<(std::ostream& os, const Request& r) {
 // Requests the plug-in sends, for every instance of the test binary.
 inline std::mutex requestMutex;
 inline std::vector<Request> requests;
-// Called (outside the lock) for audioMasterIdle, so a test can act as a host
-// that does work while the editor waits for it.
-inline void (*onHostIdle)() = nullptr;
 
 inline VstIntPtr VST_CALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt) {
   {
     std::lock_guard<std::mutex> lock(requestMutex);
     requests.push_back({opcode, index, opt});
   }
-  if (opcode == audioMasterIdle && onHostIdle) onHostIdle();
   switch (opcode) {
     case audioMasterVersion: return 2400;
     case audioMasterGetSampleRate: return 44100;
@@ -107,7 +103,6 @@ class EditorTest : public ::testing::Test {
   void TearDown() override {
     if (record) dispatch(effClose);
     platform::setClock(previousClock);
-    onHostIdle = nullptr;
   }
 
   VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
