@@ -1,10 +1,11 @@
 // Shows the editor of a real instance the way a host would, without a window,
-// and writes what the window would show as a PNG. With --audio the file runs
-// through the instance first, idled like a host idles an open editor (every
-// 35 ms of audio), so the meter shows real bars with their peak hold.
+// and writes what the window would show as a PNG. With --audio the sound file
+// (any format libsndfile reads) runs through the instance first, idled like a
+// host idles an open editor (every 35 ms of audio), so the meter shows real
+// bars with their peak hold.
 //
 //   quelmar-snapshot out.png [--threshold DB] [--ceiling DB] [--link] [--isp]
-//                            [--audio FILE.wav [--until SECONDS]]
+//                            [--audio FILE [--until SECONDS]]
 //
 // DB runs from -30 to 0; the defaults are 0 dB and both switches off.
 // --until stops the audio there, to catch the meter at a chosen moment.
@@ -16,7 +17,7 @@
 #include <cstring>
 #include <string>
 
-#include "WavReader.h"
+#include "SoundFile.h"
 #include "editor/CDraw.h"
 #include "editor/QuelmarEditor.h"
 #include "gui/CBitmap.h"
@@ -51,7 +52,7 @@ struct Options {
 int usage(const char* program) {
   std::fprintf(stderr,
                "usage: %s out.png [--threshold DB] [--ceiling DB] [--link] [--isp]\n"
-               "       [--audio FILE.wav [--until SECONDS]]\n"
+               "       [--audio FILE [--until SECONDS]]\n"
                "       DB from -30 to 0\n",
                program);
   return 2;
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
   StereoAudio audio;
   if (options.audio) {
     std::string error;
-    if (!readWav(options.audio, audio, error)) {
+    if (!readSound(options.audio, audio, error)) {
       std::fprintf(stderr, "quelmar-snapshot: %s\n", error.c_str());
       return 1;
     }
