@@ -123,7 +123,8 @@ void Quelmar::setProgramName(char* name) {
 }
 
 void Quelmar::getProgramName(char* name) {
-  std::strncpy(name, programName, 24);
+  // programName is kept zero-padded, so this writes the padded 24 characters.
+  std::memcpy(name, programName, 24);
   name[24] = 0;
 }
 
