@@ -76,7 +76,7 @@ void HostedPlugin::clearRequests() {
 }
 
 VstIntPtr HostedPlugin::answer(const HostRequest& request, void* ptr) {
-  {
+  if (answers_.recordRequests) {
     std::lock_guard<std::mutex> lock(mutex_);
     requests_.push_back(request);
   }

@@ -29,6 +29,9 @@ struct HostAnswers {
   // Consulted first for every request; an empty answer falls back to the above
   // (and to 0 for everything else).
   std::function<std::optional<VstIntPtr>(const HostRequest&, void* ptr)> custom;
+  // Off for long renders: an effect that asks for the transport on every
+  // block would otherwise grow the record without bound.
+  bool recordRequests = true;
 };
 
 class HostedPlugin {

@@ -8,8 +8,11 @@ std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std:
   dlerror();
   void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (handle == nullptr) {
-    const char* why = dlerror();
-    error = path + ": cannot load plug-in: " + (why != nullptr ? why : "unknown error");
+    const char* message = dlerror();
+    std::string why = message != nullptr ? message : "unknown error";
+    // The loader starts its message with the path, which the line already has.
+    if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);
+    error = path + ": cannot load plug-in: " + why;
     return nullptr;
   }
   void* entry = dlsym(handle, "VSTPluginMain");
