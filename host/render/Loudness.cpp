@@ -1,0 +1,174 @@
+#include "host/render/Loudness.h"
+
+#include "host/render/Errors.h"
+
+#include <ebur128.h>
+
+#include <algorithm>
+#include <new>
+#include <utility>
+
+namespace render {
+
+namespace {
+
+double toDecibels(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : kSilence; }
+
+// Windows quieter than this say nothing reliable about the gain: dither,
+// reverb tails and fade-outs would only add noise to the ratio.
+constexpr float kWindowFloor = 0.001f;  // -60 dBFS
+
+constexpr std::size_t kChunkFrames = 16384;
+constexpr std::size_t kQueuedChunks = 8;
+
+}  // namespace
+
+LoudnessMeter::LoudnessMeter(int channels, int sampleRate, Scope scope)
+    : scope_(scope), channels_(channels), chunkSamples_(kChunkFrames * static_cast<std::size_t>(channels)) {
+  const int mode = scope == Scope::Full
+                       ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | EBUR128_MODE_TRUE_PEAK
+                       : EBUR128_MODE_I;
+  state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
+  if (state_ == nullptr) throw std::bad_alloc();
+  if (channels == 1) ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
+  filling_.reserve(chunkSamples_);
+  worker_ = std::thread([this] { work(); });
+}
+
+LoudnessMeter::~LoudnessMeter() {
+  stop();
+  ebur128_destroy(&state_);
+}
+
+void LoudnessMeter::add(const float* interleaved, std::size_t frames) {
+  std::size_t samples = frames * static_cast<std::size_t>(channels_);
+  while (samples > 0) {
+    const std::size_t take = std::min(samples, chunkSamples_ - filling_.size());
+    filling_.insert(filling_.end(), interleaved, interleaved + take);
+    interleaved += take;
+    samples -= take;
+    if (filling_.size() == chunkSamples_) {
+      std::vector<float> next;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!spare_.empty()) {
+          next = std::move(spare_.back());
+          spare_.pop_back();
+        }
+      }
+      next.clear();
+      next.reserve(chunkSamples_);
+      hand(std::exchange(filling_, std::move(next)));
+    }
+  }
+}
+
+void LoudnessMeter::hand(std::vector<float> chunk) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  // A bounded queue: a render faster than its measurement waits for it
+  // rather than piling up the whole file in memory.
+  changed_.wait(lock, [this] { return queue_.size() < kQueuedChunks || failed_; });
+  if (failed_) throw std::bad_alloc();
+  queue_.push_back(std::move(chunk));
+  changed_.notify_all();
+}
+
+void LoudnessMeter::work() {
+  for (;;) {
+    std::vector<float> chunk;
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      changed_.wait(lock, [this] { return !queue_.empty() || closing_; });
+      if (queue_.empty()) return;
+      chunk = std::move(queue_.front());
+      queue_.pop_front();
+      changed_.notify_all();
+    }
+    const std::size_t frames = chunk.size() / static_cast<std::size_t>(channels_);
+    // Its only failure is running out of memory for the block history.
+    const bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!measured) {
+      failed_ = true;
+      queue_.clear();
+      changed_.notify_all();
+      return;
+    }
+    spare_.push_back(std::move(chunk));
+  }
+}
+
+void LoudnessMeter::stop() {
+  if (!worker_.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    closing_ = true;
+  }
+  changed_.notify_all();
+  worker_.join();
+}
+
+LoudnessFigures LoudnessMeter::figures() {
+  if (figures_) return *figures_;
+  if (!filling_.empty()) hand(std::move(filling_));
+  filling_.clear();
+  stop();
+  if (failed_) throw std::bad_alloc();
+
+  LoudnessFigures figures;
+  double value = 0.0;
+  if (ebur128_loudness_global(state_, &value) == EBUR128_SUCCESS && std::isfinite(value)) {
+    figures.integratedLufs = value;
+  }
+  if (scope_ == Scope::Full) {
+    if (ebur128_loudness_range(state_, &value) == EBUR128_SUCCESS && std::isfinite(value)) figures.rangeLu = value;
+    double truePeak = 0.0;
+    double samplePeak = 0.0;
+    for (int channel = 0; channel < channels_; ++channel) {
+      if (ebur128_true_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
+        truePeak = std::max(truePeak, value);
+      }
+      if (ebur128_sample_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
+        samplePeak = std::max(samplePeak, value);
+      }
+    }
+    // The true peak of a signal is never below its sample peak; the resampler
+    // can land a hair under it on a full-scale sample.
+    figures.truePeakDbtp = toDecibels(std::max(truePeak, samplePeak));
+    figures.samplePeakDbfs = toDecibels(samplePeak);
+  }
+  figures_ = figures;
+  return figures;
+}
+
+GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nominalGainDb)
+    : channels_(channels),
+      windowFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate) / 500)),  // 2 ms
+      nominalGain_(static_cast<float>(std::pow(10.0, nominalGainDb / 20.0))) {}
+
+void GainReductionMeter::add(const float* const* input, const float* const* output, std::size_t frames) {
+  for (std::size_t frame = 0; frame < frames; ++frame) {
+    for (int channel = 0; channel < channels_; ++channel) {
+      inputPeak_ = std::max(inputPeak_, std::fabs(input[channel][frame]));
+      outputPeak_ = std::max(outputPeak_, std::fabs(output[channel][frame]));
+    }
+    if (++inWindow_ == windowFrames_) closeWindow();
+  }
+}
+
+void GainReductionMeter::closeWindow() {
+  if (inputPeak_ >= kWindowFloor) lowestRatio_ = std::min(lowestRatio_, outputPeak_ / inputPeak_);
+  inWindow_ = 0;
+  inputPeak_ = 0.0f;
+  outputPeak_ = 0.0f;
+}
+
+double GainReductionMeter::largestDb() const {
+  float lowest = lowestRatio_;
+  if (inWindow_ > 0 && inputPeak_ >= kWindowFloor) lowest = std::min(lowest, outputPeak_ / inputPeak_);
+  if (!std::isfinite(lowest)) return 0.0;
+  if (lowest <= 0.0f) return std::numeric_limits<double>::infinity();
+  return std::max(0.0, 20.0 * std::log10(static_cast<double>(nominalGain_) / lowest));
+}
+
+}  // namespace render

@@ -1,0 +1,221 @@
+#include "host/render/Options.h"
+
+#include "host/render/Errors.h"
+
+#include <ebur128.h>
+#include <sndfile.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace render {
+
+namespace {
+
+const char* const kDecibelRange = "give -30 to 0 dB in 0.1 dB steps";
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+double parseLufs(std::string_view option, std::string_view text) {
+  const std::string copy(text);
+  char* end = nullptr;
+  errno = 0;
+  const double value = std::strtod(copy.c_str(), &end);
+  if (copy.empty() || end != copy.c_str() + copy.size() || errno != 0 || !std::isfinite(value)) {
+    throw UsageError(std::string(option) + ": " + quoted(text) + " is not a number: give -70 to 0 LUFS");
+  }
+  if (value < -70.0 || value > 0.0) {
+    throw UsageError(std::string(option) + ": " + quoted(text) + " is out of range: give -70 to 0 LUFS");
+  }
+  return value;
+}
+
+SampleFormat parseBits(std::string_view text) {
+  if (text == "16") return SampleFormat::Pcm16;
+  if (text == "24") return SampleFormat::Pcm24;
+  if (text == "32") return SampleFormat::Pcm32;
+  if (text == "float" || text == "32f") return SampleFormat::Float;
+  throw UsageError("--bits: " + quoted(text) + " is not a sample format: give 16, 24, 32 or float");
+}
+
+}  // namespace
+
+int parseDecibelTenths(std::string_view option, std::string_view text) {
+  // Parsed as decimal text rather than through a double, so "-7.3" means
+  // exactly -73 tenths and "-7.35" is caught instead of silently rounded.
+  std::size_t at = 0;
+  bool negative = false;
+  if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
+  long whole = 0;
+  std::size_t wholeDigits = 0;
+  while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+    if (whole < 100000) whole = whole * 10 + (text[at] - '0');
+    ++at;
+    ++wholeDigits;
+  }
+  long tenth = 0;
+  std::size_t fractionDigits = 0;
+  bool offGrid = false;
+  if (at < text.size() && text[at] == '.') {
+    ++at;
+    while (at < text.size() && std::isdigit(static_cast<unsigned char>(text[at]))) {
+      if (fractionDigits == 0) {
+        tenth = text[at] - '0';
+      } else if (text[at] != '0') {
+        offGrid = true;
+      }
+      ++at;
+      ++fractionDigits;
+    }
+  }
+  if (at != text.size() || wholeDigits + fractionDigits == 0) {
+    throw UsageError(std::string(option) + ": " + quoted(text) + " is not a number: " + kDecibelRange);
+  }
+  if (offGrid) {
+    throw UsageError(std::string(option) + ": " + quoted(text) + " is not on the 0.1 dB grid: " + kDecibelRange);
+  }
+  const long magnitude = whole * 10 + tenth;
+  const long tenths = negative ? -magnitude : magnitude;
+  if (tenths < kMinTenths || tenths > kMaxTenths) {
+    throw UsageError(std::string(option) + ": " + quoted(text) + " is out of range: " + kDecibelRange);
+  }
+  return static_cast<int>(tenths);
+}
+
+Options parseOptions(const std::vector<std::string>& args) {
+  Options options;
+  std::vector<std::string> files;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> inlineValue;
+    if (const std::size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      inlineValue = arg.substr(eq + 1);
+    }
+    // Values are taken whole from the next argument, so "--threshold -8"
+    // reads -8 rather than an option called "-8".
+    auto value = [&]() -> std::string {
+      if (inlineValue) return *inlineValue;
+      if (i + 1 >= args.size()) throw UsageError(name + " needs a value (see --help)");
+      return args[++i];
+    };
+    auto flag = [&](bool& target) {
+      if (inlineValue) throw UsageError(name + " takes no value");
+      target = true;
+    };
+
+    if (name == "--help" || name == "-h") {
+      flag(options.help);
+    } else if (name == "--version" || name == "-V") {
+      flag(options.version);
+    } else if (name == "--threshold") {
+      options.controls.thresholdTenths = parseDecibelTenths(name, value());
+    } else if (name == "--ceiling") {
+      options.controls.ceilingTenths = parseDecibelTenths(name, value());
+    } else if (name == "--link") {
+      flag(options.controls.link);
+    } else if (name == "--isp") {
+      flag(options.controls.isp);
+    } else if (name == "--target-lufs") {
+      options.targetLufs = parseLufs(name, value());
+    } else if (name == "--format") {
+      options.format = value();
+      if (options.format.empty()) throw UsageError("--format needs a value (see --help)");
+    } else if (name == "--bits") {
+      options.bits = parseBits(value());
+    } else if (name == "--plugin") {
+      options.plugin = value();
+      if (options.plugin.empty()) throw UsageError("--plugin needs a path");
+    } else if (name == "--keep-latency") {
+      flag(options.keepLatency);
+    } else if (name == "--force" || name == "-f") {
+      flag(options.force);
+    } else if (name == "--json") {
+      flag(options.json);
+    } else if (name == "--quiet" || name == "-q") {
+      flag(options.quiet);
+    } else {
+      throw UsageError("unknown option " + quoted(name) + " (see --help)");
+    }
+  }
+  if (options.help || options.version) return options;
+
+  if (files.size() > 2) throw UsageError("too many files: give INPUT OUTPUT (see --help)");
+  if (files.size() == 1) throw UsageError("no output file: give INPUT OUTPUT (see --help)");
+  if (files.size() == 2) {
+    options.input = files[0];
+    options.output = files[1];
+    if (options.input.empty() || options.output.empty()) throw UsageError("file names cannot be empty");
+  }
+  if (options.targetLufs && options.controls.thresholdTenths) {
+    throw UsageError("--target-lufs chooses the threshold itself: leave out --threshold");
+  }
+  return options;
+}
+
+std::string helpText() {
+  return R"(Usage: quelmar-render [OPTIONS] [INPUT OUTPUT]
+
+Renders INPUT through the Quelmar loudness maximizer (or another VST 2.4
+stereo effect) exactly as a DAW would, writes OUTPUT sample-aligned with
+INPUT, and prints the loudness before and after. With no files it renders
+the bundled example to quelmar-example-master.wav in the current directory.
+
+Plug-in settings (-30 to 0 dB in 0.1 dB steps; unset ones keep the plug-in's
+own defaults of 0 dB and off):
+  --threshold DB      how far the input is driven into the limiter
+  --ceiling DB        the output ceiling
+  --link              fader link: the ceiling follows threshold moves
+  --isp               inter-sample (true) peak detection
+  --target-lufs LUFS  search the threshold that lands the output at this
+                      integrated loudness (-70 to 0) under the ceiling
+
+Output file:
+  --format NAME       wav, aiff, flac, caf, w64, rf64, au, ogg, opus or mp3;
+                      default: from OUTPUT's extension
+  --bits N            16, 24, 32 (integer) or float; default: the input's
+                      sample format where the output format holds it, else 24
+  --keep-latency      write the plug-in's output as it comes, delayed by its
+                      latency (and that much longer), instead of aligned
+  --force, -f         replace an existing OUTPUT
+
+Other:
+  --plugin PATH       render through this VST 2.4 effect (two inputs, two
+                      outputs); the settings above need Quelmar's parameters
+  --json              print the report as JSON instead of a table
+  --quiet, -q         no progress bar
+  --help, -h          this text
+  --version, -V       version of the renderer and of its libraries
+
+Mono files are fed to both plug-in inputs and written mono; files with more
+than two channels are refused.
+
+Examples:
+  quelmar-render mix.wav master.wav --threshold -8 --ceiling -1 --isp
+  quelmar-render mix.flac master.wav --target-lufs -14 --ceiling -1 --isp
+
+Exit status: 0 done, 1 the job failed (the line printed says which file and
+why; no partial output is left behind), 2 the command line is wrong.
+)";
+}
+
+std::string versionText() {
+  int major = 0, minor = 0, patch = 0;
+  ebur128_get_version(&major, &minor, &patch);
+  return std::string("quelmar-render ") + QUELMAR_VERSION + " (" + sf_version_string() + ", libebur128-" +
+         std::to_string(major) + "." + std::to_string(minor) + "." + std::to_string(patch) + ")\n";
+}
+
+}  // namespace render

@@ -1,0 +1,41 @@
+#pragma once
+// What a render did and how loud it came out: a table for people, JSON for
+// scripts.
+
+#include "host/render/Loudness.h"
+#include "host/render/Options.h"
+#include "host/render/TargetSearch.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace render {
+
+struct Report {
+  std::string input;
+  std::string output;
+  std::string outputFormat;
+  std::string effectPath;
+  std::string effectName;
+  bool quelmarControls = false;
+  int sampleRate = 0;
+  int channels = 0;
+  std::int64_t inputFrames = 0;
+  std::int64_t outputFrames = 0;
+  int latency = 0;
+  bool keepLatency = false;
+  Controls controls;  // as applied
+  LoudnessFigures before;
+  LoudnessFigures after;
+  double largestReductionDb = 0.0;
+  std::int64_t clippedSamples = 0;
+  std::optional<double> targetLufs;
+  std::optional<SearchOutcome> search;
+  double seconds = 0.0;  // wall time of the whole job
+};
+
+std::string formatTable(const Report& report);
+std::string formatJson(const Report& report);
+
+}  // namespace render

@@ -1,0 +1,409 @@
+#include "host/render/SoundFiles.h"
+
+#include "host/render/Errors.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace render {
+
+namespace {
+
+std::string systemError(int error) { return std::strerror(error); }
+
+// The one temporary file that exists at a time, for the signal handler.
+char interruptedTemporary[PATH_MAX + 1];
+volatile std::sig_atomic_t temporaryArmed = 0;
+
+void armTemporary(const std::string& path) {
+  if (path.size() > PATH_MAX) return;
+  std::memcpy(interruptedTemporary, path.c_str(), path.size() + 1);
+  temporaryArmed = 1;
+}
+
+void disarmTemporary() { temporaryArmed = 0; }
+
+void onInterrupt(int signal) {
+  if (temporaryArmed != 0) unlink(interruptedTemporary);
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
+
+struct NamedFormat {
+  const char* name;
+  int major;
+  int lossySubtype;  // 0 for the formats that hold PCM and float samples
+  const char* description;
+};
+
+constexpr std::array<NamedFormat, 13> kFormats{{
+    {"wav", SF_FORMAT_WAV, 0, "WAV"},
+    {"aiff", SF_FORMAT_AIFF, 0, "AIFF"},
+    {"aif", SF_FORMAT_AIFF, 0, "AIFF"},
+    {"aifc", SF_FORMAT_AIFF, 0, "AIFF"},
+    {"flac", SF_FORMAT_FLAC, 0, "FLAC"},
+    {"caf", SF_FORMAT_CAF, 0, "CAF"},
+    {"w64", SF_FORMAT_W64, 0, "W64"},
+    {"rf64", SF_FORMAT_RF64, 0, "RF64"},
+    {"au", SF_FORMAT_AU, 0, "AU"},
+    {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis"},
+    {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis"},
+    {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, "Ogg Opus"},
+    {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, "MP3"},
+}};
+
+const char* const kFormatList = "wav, aiff, flac, caf, w64, rf64, au, ogg, opus or mp3";
+
+std::string lowercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::string extensionOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
+  return lowercase(path.substr(dot + 1));
+}
+
+const NamedFormat* findFormat(const std::string& name) {
+  for (const NamedFormat& format : kFormats) {
+    if (name == format.name) return &format;
+  }
+  return nullptr;
+}
+
+int subtypeOf(SampleFormat bits) {
+  switch (bits) {
+    case SampleFormat::Pcm16: return SF_FORMAT_PCM_16;
+    case SampleFormat::Pcm24: return SF_FORMAT_PCM_24;
+    case SampleFormat::Pcm32: return SF_FORMAT_PCM_32;
+    case SampleFormat::Float: return SF_FORMAT_FLOAT;
+  }
+  return SF_FORMAT_PCM_24;
+}
+
+const char* bitsName(SampleFormat bits) {
+  switch (bits) {
+    case SampleFormat::Pcm16: return "16-bit";
+    case SampleFormat::Pcm24: return "24-bit";
+    case SampleFormat::Pcm32: return "32-bit";
+    case SampleFormat::Float: return "32-bit float";
+  }
+  return "";
+}
+
+std::optional<SampleFormat> bitsOfInput(int sfFormat) {
+  switch (sfFormat & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_PCM_16: return SampleFormat::Pcm16;
+    case SF_FORMAT_PCM_24: return SampleFormat::Pcm24;
+    case SF_FORMAT_PCM_32: return SampleFormat::Pcm32;
+    case SF_FORMAT_FLOAT:
+    case SF_FORMAT_DOUBLE: return SampleFormat::Float;
+    default: return std::nullopt;
+  }
+}
+
+bool holds(int major, SampleFormat bits) {
+  SF_INFO probe{};
+  probe.samplerate = 48000;
+  probe.channels = 2;
+  probe.format = major | subtypeOf(bits);
+  return sf_format_check(&probe) != 0;
+}
+
+std::string directoryOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+mode_t newFileMode() {
+  // umask can only be read by setting it; we are single-threaded here.
+  const mode_t mask = umask(0);
+  umask(mask);
+  return static_cast<mode_t>(0666 & ~mask);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+InputFile::InputFile(std::string path, SNDFILE* file, int rate, int channels, std::int64_t frames, int format)
+    : path_(std::move(path)), file_(file), sampleRate_(rate), channels_(channels), frames_(frames),
+      sfFormat_(format) {}
+
+InputFile::~InputFile() { sf_close(file_); }
+
+std::unique_ptr<InputFile> InputFile::open(const std::string& path) {
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0) {
+    const int error = errno;
+    if (error == ENOENT) throw RenderError(path + ": no such file");
+    throw RenderError(path + ": cannot read: " + systemError(error));
+  }
+  if (S_ISDIR(status.st_mode)) throw RenderError(path + ": is a directory, not a sound file");
+  if (access(path.c_str(), R_OK) != 0) throw RenderError(path + ": cannot read: " + systemError(errno));
+
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  if (file == nullptr) {
+    throw RenderError(path + ": unreadable or unsupported sound file (" + sf_strerror(nullptr) + ")");
+  }
+  if (info.channels < 1 || info.channels > 2) {
+    sf_close(file);
+    throw RenderError(path + ": has " + std::to_string(info.channels) +
+                      " channels; quelmar-render takes mono or stereo files");
+  }
+  if (info.samplerate <= 0) {
+    sf_close(file);
+    throw RenderError(path + ": the file gives no valid sample rate");
+  }
+  const std::int64_t frames = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
+  return std::unique_ptr<InputFile>(new InputFile(path, file, info.samplerate, info.channels, frames, info.format));
+}
+
+std::string InputFile::description() const {
+  SF_FORMAT_INFO major{};
+  major.format = sfFormat_ & SF_FORMAT_TYPEMASK;
+  sf_command(nullptr, SFC_GET_FORMAT_INFO, &major, sizeof major);
+  std::string text = major.name != nullptr ? major.name : "sound file";
+  if (const auto bits = bitsOfInput(sfFormat_)) text += std::string(" ") + bitsName(*bits);
+  return text;
+}
+
+std::size_t InputFile::read(float* interleaved, std::size_t frames) {
+  const sf_count_t got = sf_readf_float(file_, interleaved, static_cast<sf_count_t>(frames));
+  if (got < 0 || (got == 0 && frames > 0 && sf_error(file_) != SF_ERR_NO_ERROR)) {
+    throw RenderError(path_ + ": read error: " + sf_strerror(file_));
+  }
+  return static_cast<std::size_t>(got);
+}
+
+void InputFile::rewind() {
+  if (sf_seek(file_, 0, SEEK_SET) == 0) return;
+  // Some decoders cannot seek; opening the file again gets the same samples.
+  SF_INFO info{};
+  SNDFILE* again = sf_open(path_.c_str(), SFM_READ, &info);
+  if (again == nullptr) throw RenderError(path_ + ": cannot read it again: " + sf_strerror(nullptr));
+  sf_close(file_);
+  file_ = again;
+}
+
+// ---------------------------------------------------------------------------
+
+OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string& formatName,
+                                const std::optional<SampleFormat>& bits, int inputSfFormat) {
+  const NamedFormat* format = nullptr;
+  if (!formatName.empty()) {
+    format = findFormat(lowercase(formatName));
+    if (format == nullptr) {
+      throw UsageError("--format: '" + formatName + "' is not an output format: give " + kFormatList);
+    }
+  } else {
+    const std::string extension = extensionOf(outputPath);
+    format = findFormat(extension);
+    if (format == nullptr) {
+      throw UsageError(outputPath + ": cannot tell the output format from " +
+                       (extension.empty() ? std::string("a name without extension")
+                                          : "the extension '." + extension + "'") +
+                       ": give --format (" + kFormatList + ")");
+    }
+  }
+
+  OutputFormat chosen;
+  if (format->lossySubtype != 0) {
+    if (bits) {
+      throw UsageError(std::string("--bits does not apply to ") + format->description +
+                       ", which stores no fixed sample format");
+    }
+    chosen.sfFormat = format->major | format->lossySubtype;
+    chosen.description = format->description;
+    chosen.integer = true;
+    return chosen;
+  }
+
+  SampleFormat sampleFormat = SampleFormat::Pcm24;
+  if (bits) {
+    if (!holds(format->major, *bits)) {
+      std::string possible;
+      for (SampleFormat candidate : {SampleFormat::Pcm16, SampleFormat::Pcm24, SampleFormat::Pcm32,
+                                     SampleFormat::Float}) {
+        if (!holds(format->major, candidate)) continue;
+        if (!possible.empty()) possible += ", ";
+        possible += candidate == SampleFormat::Float ? "float" : std::string(bitsName(candidate)).substr(0, 2);
+      }
+      if (const std::size_t comma = possible.rfind(", "); comma != std::string::npos) {
+        possible.replace(comma, 2, " or ");
+      }
+      throw UsageError(std::string(format->description) + " cannot hold " + bitsName(*bits) +
+                       " samples: give --bits " + possible);
+    }
+    sampleFormat = *bits;
+  } else if (const auto inputBits = bitsOfInput(inputSfFormat); inputBits && holds(format->major, *inputBits)) {
+    sampleFormat = *inputBits;
+  }
+  chosen.sfFormat = format->major | subtypeOf(sampleFormat);
+  chosen.description = std::string(format->description) + " " + bitsName(sampleFormat);
+  chosen.integer = sampleFormat != SampleFormat::Float;
+  return chosen;
+}
+
+void checkOutputPath(const std::string& inputPath, const std::string& outputPath, bool force) {
+  struct stat output {};
+  if (stat(outputPath.c_str(), &output) != 0) return;  // nothing there yet: the usual case
+  struct stat input {};
+  if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
+    throw UsageError(outputPath + ": is the input file; quelmar-render never writes over its input");
+  }
+  if (S_ISDIR(output.st_mode)) throw RenderError(outputPath + ": is a directory");
+  if (!force) throw RenderError(outputPath + ": already exists; give --force to replace it");
+}
+
+// ---------------------------------------------------------------------------
+
+OutputFile::OutputFile(std::string path, std::string temporary, int descriptor, SNDFILE* file, bool replace,
+                       int channels)
+    : path_(std::move(path)), temporary_(std::move(temporary)), descriptor_(descriptor), file_(file),
+      replace_(replace), channels_(channels) {}
+
+std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const OutputFormat& format, int channels,
+                                               int sampleRate, bool replace) {
+  const std::string directory = directoryOf(path);
+  // A hidden name in the same directory: the rename into place is then atomic,
+  // and a leftover is easy to recognise.
+  std::string temporary = directory + "/." + baseOf(path) + ".quelmar-XXXXXX";
+  std::vector<char> name(temporary.begin(), temporary.end());
+  name.push_back('\0');
+  const int descriptor = mkostemp(name.data(), O_CLOEXEC);
+  if (descriptor < 0) {
+    throw RenderError(path + ": cannot create the output in " + directory + ": " + systemError(errno));
+  }
+  temporary.assign(name.data());
+  armTemporary(temporary);
+
+  mode_t mode = newFileMode();
+  struct stat existing {};
+  if (replace && stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
+  fchmod(descriptor, mode);
+
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  info.format = format.sfFormat;
+  SNDFILE* file = sf_format_check(&info) != 0 ? sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE) : nullptr;
+  if (file == nullptr) {
+    const std::string why = sf_format_check(&info) != 0 ? std::string(sf_strerror(nullptr)) : "not supported";
+    close(descriptor);
+    unlink(temporary.c_str());
+    disarmTemporary();
+    throw RenderError(path + ": cannot write " + std::to_string(sampleRate) + " Hz " +
+                      (channels == 1 ? "mono" : "stereo") + " as " + format.description + " (" + why + ")");
+  }
+  // Without clipping libsndfile wraps samples beyond full scale around to the
+  // opposite sign; with it, it also scales symmetrically, so integer input
+  // passes through unchanged.
+  if (format.integer) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  return std::unique_ptr<OutputFile>(new OutputFile(path, temporary, descriptor, file, replace, channels));
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+  if (file_ != nullptr) sf_close(file_);
+  file_ = nullptr;
+  if (descriptor_ >= 0) close(descriptor_);
+  descriptor_ = -1;
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+  disarmTemporary();
+}
+
+void OutputFile::write(const float* interleaved, std::size_t frames) {
+  if (frames == 0) return;
+  errno = 0;
+  const sf_count_t wrote = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
+  if (wrote != static_cast<sf_count_t>(frames)) {
+    const int error = errno;
+    const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
+    discard();
+    throw RenderError(path_ + ": cannot write: " + why);
+  }
+}
+
+void OutputFile::commit() {
+  // Encoders flush their last blocks and rewrite headers on close, so a full
+  // disk may only show here.
+  errno = 0;
+  const int closed = sf_close(file_);
+  file_ = nullptr;
+  if (closed != 0) {
+    const int error = errno;
+    const std::string why = error != 0 ? systemError(error) : std::string(sf_error_number(closed));
+    discard();
+    throw RenderError(path_ + ": cannot write: " + why);
+  }
+  if (fsync(descriptor_) != 0 || close(descriptor_) != 0) {
+    const int error = errno;
+    descriptor_ = -1;
+    discard();
+    throw RenderError(path_ + ": cannot write: " + systemError(error));
+  }
+  descriptor_ = -1;
+
+  int renamed = 0;
+  if (replace_) {
+    renamed = rename(temporary_.c_str(), path_.c_str());
+  } else {
+    // The output did not exist when we checked; if it appeared during the
+    // render, it is still not ours to replace.
+    renamed = renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
+    if (renamed != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      renamed = link(temporary_.c_str(), path_.c_str());
+      if (renamed == 0) unlink(temporary_.c_str());
+    }
+  }
+  if (renamed != 0) {
+    const int error = errno;
+    discard();
+    if (error == EEXIST) throw RenderError(path_ + ": appeared during the render; give --force to replace it");
+    throw RenderError(path_ + ": cannot put the output in place: " + systemError(error));
+  }
+  temporary_.clear();
+  disarmTemporary();
+
+  const int directory = ::open(directoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (directory >= 0) {
+    fsync(directory);
+    close(directory);
+  }
+}
+
+void installInterruptCleanup() {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, onInterrupt);
+  // Past a file-size limit the write itself reports the failure, which then
+  // gets its own line; the default action would kill us with the temporary
+  // file still there.
+  std::signal(SIGXFSZ, SIG_IGN);
+}
+
+}  // namespace render
