@@ -4,9 +4,9 @@
 
 namespace host {
 
-std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std::string& error) {
+std::unique_ptr<PluginLibrary> PluginLibrary::open(const std::string& path, std::string& error, bool keepMapped) {
   dlerror();
-  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | (keepMapped ? RTLD_NODELETE : 0));
   if (handle == nullptr) {
     const char* message = dlerror();
     std::string why = message != nullptr ? message : "unknown error";

@@ -12,7 +12,10 @@ class PluginLibrary {
  public:
   // Opens the library and resolves "VSTPluginMain" (or the older "main").
   // Answers null and fills error with one line naming the file and the cause.
-  static std::unique_ptr<PluginLibrary> open(const std::string& path, std::string& error);
+  // With keepMapped the code stays mapped after the library is closed, as in
+  // hosts that never unload a plug-in: libraries it pulled in keep their
+  // state until the process ends instead of vanishing under it.
+  static std::unique_ptr<PluginLibrary> open(const std::string& path, std::string& error, bool keepMapped = false);
 
   ~PluginLibrary();
   PluginLibrary(const PluginLibrary&) = delete;
