@@ -45,7 +45,9 @@ std::unique_ptr<host::HostedPlugin> Effect::create() {
 
 std::unique_ptr<Effect> Effect::load(const std::string& path, int sampleRate, int blockSize) {
   std::string error;
-  std::unique_ptr<host::PluginLibrary> library = host::PluginLibrary::open(path, error);
+  // Effects are free to start threads or register handlers in the libraries
+  // they use; unmapping them before exit is a risk with nothing to gain.
+  std::unique_ptr<host::PluginLibrary> library = host::PluginLibrary::open(path, error, true);
   if (!library) throw RenderError(error);
   std::unique_ptr<Effect> effect(new Effect(std::move(library), sampleRate, blockSize));
   std::unique_ptr<host::HostedPlugin> plugin = effect->create();

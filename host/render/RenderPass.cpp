@@ -27,7 +27,15 @@ std::unique_ptr<MemorySource> MemorySource::load(InputFile& file, std::size_t li
     done += got * channels;
     if (progress != nullptr) progress->update(static_cast<std::int64_t>(done / channels));
   }
-  samples.resize(done);  // a file may hold fewer frames than its header says
+  // A header's frame count is an estimate for some formats: keep reading
+  // past it, and keep only what was there.
+  for (std::size_t got = 1; got > 0 && done == samples.size();) {
+    samples.resize(done + kChunk * channels);
+    got = file.read(samples.data() + done, kChunk);
+    if (meter != nullptr) meter->add(samples.data() + done, got);
+    done += got * channels;
+  }
+  samples.resize(done);
   return std::unique_ptr<MemorySource>(new MemorySource(static_cast<int>(channels), std::move(samples)));
 }
 

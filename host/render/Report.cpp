@@ -132,6 +132,7 @@ std::string formatJson(const Report& report) {
   text += "  \"output\": " + jsonString(report.output) + ",\n";
   text += "  \"output_format\": " + jsonString(report.outputFormat) + ",\n";
   text += "  \"plugin\": " + jsonString(report.effectPath) + ",\n";
+  text += "  \"plugin_name\": " + jsonString(report.effectName) + ",\n";
   text += "  \"sample_rate\": " + std::to_string(report.sampleRate) + ",\n";
   text += "  \"channels\": " + std::to_string(report.channels) + ",\n";
   text += "  \"input_frames\": " + std::to_string(report.inputFrames) + ",\n";

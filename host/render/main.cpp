@@ -90,6 +90,10 @@ int run(const Options& options) {
   std::unique_ptr<MemorySource> memory;
   AudioSource* source = &fileSource;
 
+  // Made before any audio moves, so an unwritable place fails at once rather
+  // than after a threshold search.
+  std::unique_ptr<OutputFile> output = OutputFile::create(outputPath, format, channels, rate, options.force);
+
   std::optional<SearchOutcome> search;
   if (options.targetLufs) {
     LoudnessMeter inputMeter(channels, rate, LoudnessMeter::Scope::IntegratedOnly);
@@ -127,7 +131,6 @@ int run(const Options& options) {
 
   LoudnessMeter before(channels, rate, LoudnessMeter::Scope::Full);
   LoudnessMeter after(channels, rate, LoudnessMeter::Scope::Full);
-  std::unique_ptr<OutputFile> output = OutputFile::create(outputPath, format, channels, rate, options.force);
   PassSinks sinks;
   sinks.input = &before;
   sinks.output = &after;
