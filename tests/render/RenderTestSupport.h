@@ -13,7 +13,7 @@
 #include <fstream>
 #include <optional>
 #include <poll.h>
-#include <regex>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -30,6 +30,8 @@ struct Ran {
 
 struct RunLimits {
   std::optional<rlim_t> fileSizeBytes;
+  // For third-party effects: what they lose is theirs to fix, not ours.
+  bool ignoreLeaks = false;
 };
 
 // Runs the renderer with these arguments in `directory`, capturing both streams.
@@ -48,6 +50,11 @@ inline Ran render(const std::vector<std::string>& args, const std::string& direc
     if (limits.fileSizeBytes) {
       rlimit limit{*limits.fileSizeBytes, *limits.fileSizeBytes};
       setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    if (limits.ignoreLeaks) {
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      const std::string options = std::string(asan != nullptr ? asan : "") + ":detect_leaks=0";
+      setenv("ASAN_OPTIONS", options.c_str(), 1);
     }
     std::vector<char*> argv;
     std::string program = QUELMAR_RENDER_PATH;
@@ -175,6 +182,21 @@ inline std::optional<double> jsonNumber(const std::string& json, const std::stri
   const std::string rest = json.substr(at + key.size() + 4);
   if (rest.rfind("null", 0) == 0) return std::nullopt;
   return std::strtod(rest.c_str(), nullptr);
+}
+
+// The words after `label` on the line that starts with it (leading spaces
+// aside), e.g. the two columns of a table row.
+inline std::vector<std::string> rowAfter(const std::string& text, const std::string& label) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string::npos || line.compare(start, label.size(), label) != 0) continue;
+    std::istringstream words(line.substr(start + label.size()));
+    std::vector<std::string> row;
+    for (std::string word; words >> word;) row.push_back(word);
+    return row;
+  }
+  return {};
 }
 
 inline int lineCount(const std::string& text) {

@@ -70,7 +70,7 @@ TEST(TargetRender, LandsOnTheExampleAndItsThresholdReproducesTheResult) {
   EXPECT_NEAR(lufs, -14.0, 0.1);
   EXPECT_NE(run.out.find("\"result\": \"reached\""), std::string::npos) << run.out;
   EXPECT_LE(jsonNumber(run.out, "target", "passes").value_or(99), 6);
-  EXPECT_LE(jsonNumber(run.out, "after", "true_peak_dbtp").value_or(0), -0.95);
+  EXPECT_LE(jsonNumber(run.out, "after", "true_peak_dbtp").value_or(0), -0.9);
 
   char threshold[16];
   std::snprintf(threshold, sizeof threshold, "%.1f", jsonNumber(run.out, "target", "threshold_db").value_or(0));
