@@ -159,7 +159,8 @@ TEST(Frame, TabWalksTheFocusableViewsAndFallsOffTheEnd) {
   std::vector<std::string> log;
   ProbeView* v[3];
   for (int i = 0; i < 3; ++i) {
-    v[i] = new ProbeView(CRect(i * 10, 0, i * 10 + 10, 10), &log, "v" + std::to_string(i));
+    const char* names[3] = {"v0", "v1", "v2"};
+    v[i] = new ProbeView(CRect(i * 10, 0, i * 10 + 10, 10), &log, names[i]);
     frame.addView(v[i]);
   }
   v[0]->setAcceptsFocus(true);
