@@ -322,7 +322,11 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   if (sampleFrames <= 0) return;
 
   State s = state_;
-  if (primePending_.exchange(false, std::memory_order_acquire) && s.shortHoldAge == 0) applyPendingPrime(s);
+  // A plain load first: the locked exchange is only paid when a hand-over waits.
+  if (primePending_.load(std::memory_order_relaxed) && primePending_.exchange(false, std::memory_order_acquire) &&
+      s.shortHoldAge == 0) {
+    applyPendingPrime(s);
+  }
 
   const unsigned N = lookahead_;
   float* const levelRing = levelRing_.data();
@@ -577,7 +581,9 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   if (peakMeterL > inputPeak[0]) inputPeak[0] = peakMeterL;
   if (peakMeterR > inputPeak[1]) inputPeak[1] = peakMeterR;
   state_ = s;
-  if (s.shortHoldAge != 0) processedSinceReset_.store(true, std::memory_order_relaxed);
+  if (s.shortHoldAge != 0 && !processedSinceReset_.load(std::memory_order_relaxed)) {
+    processedSinceReset_.store(true, std::memory_order_relaxed);
+  }
 }
 
 void LimiterEngine::adaptCycle(State& s, MeterLevel* envelopeLevel, MeterCounter* meterHoldoff) {
