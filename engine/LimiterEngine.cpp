@@ -234,16 +234,8 @@ void LimiterEngine::reset() {
   s.cyclePeakAge = 0;
 
   s.searchReference = SearchReference::searchLevel;
-  s.searchLevel = T;
   floorLevel_ = T;
-  s.shortHold = T;
-  s.longHold = T;
-  s.sustainTarget = T;
-  s.envelopeTarget = T;
-  s.targetCandidate = T;
-  s.previousLevel = T;
-  s.slowLevel = T;
-  s.slowAverage = T;
+  primeTrackers(s, T);
 
   s.cycleFloor = -1.0f;
   s.attackGoal = -1.0f;
@@ -259,8 +251,6 @@ void LimiterEngine::reset() {
   const float shadow = static_cast<float>(static_cast<double>(T) * kShadowFactor);
   floorShadow_ = shadow;
   sustainBase_ = shadow;
-  s.gateLevel = T * kGateFactor;
-  s.slowGate = s.gateLevel;
   s.attackStep = 1.0 / 65536.0;
 
   s.settleCount = 0;
@@ -289,8 +279,7 @@ std::uint16_t LimiterEngine::latency() const {
   return static_cast<std::uint16_t>(lookahead_ + (ispEnabled_.load() ? 6 : 0));
 }
 
-void LimiterEngine::applyPendingPrime(State& s) const {
-  const float L = primeLevel_;
+void LimiterEngine::primeTrackers(State& s, float L) {
   s.targetCandidate = L;
   s.shortHold = L;
   s.longHold = L;
@@ -306,7 +295,7 @@ void LimiterEngine::applyPendingPrime(State& s) const {
 
 LimiterEngine::State LimiterEngine::state() const {
   State s = state_;
-  if (primePending_.load(std::memory_order_acquire) && s.shortHoldAge == 0) applyPendingPrime(s);
+  if (primePending_.load(std::memory_order_acquire) && s.shortHoldAge == 0) primeTrackers(s, primeLevel_);
   return s;
 }
 
@@ -325,7 +314,7 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   // A plain load first: the locked exchange is only paid when a hand-over waits.
   if (primePending_.load(std::memory_order_relaxed) && primePending_.exchange(false, std::memory_order_acquire) &&
       s.shortHoldAge == 0) {
-    applyPendingPrime(s);
+    primeTrackers(s, primeLevel_);
   }
 
   const unsigned N = lookahead_;

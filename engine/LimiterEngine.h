@@ -106,7 +106,9 @@ class LimiterEngine {
   void clearIspHistories();
   void detectInterSamplePeaks(State& s, const float* inL, const float* inR, int n, float* peakL, float* peakR,
                               float* sampleL, float* sampleR);
-  void applyPendingPrime(State& s) const;
+  // Every level tracker to one level: after a reset, or a threshold set before
+  // the first processed sample.
+  static void primeTrackers(State& s, float level);
   void adaptCycle(State& s, MeterLevel* envelopeLevel, MeterCounter* meterHoldoff);
 
   // Settings the parameter thread writes while audio runs. floorLevel,

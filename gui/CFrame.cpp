@@ -270,14 +270,7 @@ CMouseEventResult CFrame::mouseMoved(CPoint& where, std::int32_t buttons) {
     v->toLocal(local);
     return v->mouseMoved(local, 0);
   }
-  if (mouseOverView) {
-    CView* exited = mouseOverView;
-    CPoint local = where;
-    exited->toLocal(local);
-    exited->mouseExited(local, buttons);
-    if (mouseObserver) mouseObserver->onMouseExited(exited, this);
-  }
-  mouseOverView = nullptr;
+  leaveMouseOverView(where, buttons);
   if (!v) return kMouseEventHandled;
   CPoint local = where;
   v->toLocal(local);
@@ -287,7 +280,7 @@ CMouseEventResult CFrame::mouseMoved(CPoint& where, std::int32_t buttons) {
   return kMouseEventHandled;
 }
 
-CMouseEventResult CFrame::mouseExited(CPoint& where, std::int32_t buttons) {
+void CFrame::leaveMouseOverView(const CPoint& where, std::int32_t buttons) {
   if (mouseOverView) {
     CView* exited = mouseOverView;
     CPoint local = where;
@@ -296,6 +289,10 @@ CMouseEventResult CFrame::mouseExited(CPoint& where, std::int32_t buttons) {
     if (mouseObserver) mouseObserver->onMouseExited(exited, this);
   }
   mouseOverView = nullptr;
+}
+
+CMouseEventResult CFrame::mouseExited(CPoint& where, std::int32_t buttons) {
+  leaveMouseOverView(where, buttons);
   mouseTracking = false;
   return kMouseEventHandled;
 }

@@ -104,6 +104,8 @@ class CFrame : public CViewContainer {
   CView* getMouseDownView() const { return mouseDownView; }
 
  private:
+  // Sends the view under the mouse its exit (at the point made local to it) and forgets it.
+  void leaveMouseOverView(const CPoint& where, std::int32_t buttons);
   void notifyAncestors(CView* view, const char* message);
 
   VSTGUIEditorInterface* editor;

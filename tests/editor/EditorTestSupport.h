@@ -15,6 +15,7 @@
 #include "editor/CSplashScreen.h"
 #include "editor/QuelmarEditor.h"
 #include "gui/CBitmap.h"
+#include "gui/GuiTestSupport.h"
 #include "gui/CFrame.h"
 #include "gui/COffscreenContext.h"
 #include "gui/CVSTGUITimer.h"
@@ -78,16 +79,9 @@ inline Request begin(VstInt32 index) { return {audioMasterBeginEdit, index, 0.0f
 inline Request end(VstInt32 index) { return {audioMasterEndEdit, index, 0.0f}; }
 inline Request automate(VstInt32 index, float value) { return {audioMasterAutomate, index, value}; }
 
-// A clock the test moves by hand; sleeping advances it.
-class FakeClock : public platform::Clock {
- public:
-  std::uint32_t now = 5000;
-  std::vector<std::uint32_t> sleeps;
-  std::uint32_t ticks() override { return now; }
-  void sleep(std::uint32_t ms) override {
-    sleeps.push_back(ms);
-    now += ms;
-  }
+// The GUI tests' hand-moved clock, started where the editor tests expect it.
+struct FakeClock : guitest::FakeClock {
+  FakeClock() { now = 5000; }
 };
 
 // One instance, as a host holds it: created with the host callback, reached
