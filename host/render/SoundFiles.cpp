@@ -34,6 +34,27 @@ void armTemporary(const std::string& path) {
 
 void disarmTemporary() { temporaryArmed = 0; }
 
+constexpr std::array<int, 4> kInterruptSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+
+// Holds the interrupting signals back while a temporary file is created and
+// armed: a signal in between would leave the file behind, unknown to the
+// handler. A held signal is delivered when the block ends.
+class InterruptsHeld {
+ public:
+  InterruptsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : kInterruptSignals) sigaddset(&held, signal);
+    sigprocmask(SIG_BLOCK, &held, &previous_);
+  }
+  ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  InterruptsHeld(const InterruptsHeld&) = delete;
+  InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+ private:
+  sigset_t previous_;
+};
+
 void onInterrupt(int signal) {
   if (temporaryArmed != 0) unlink(interruptedTemporary);
   std::signal(signal, SIG_DFL);
@@ -294,12 +315,18 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
   std::string temporary = directory + "/." + baseOf(path) + ".quelmar-XXXXXX";
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');
-  const int descriptor = mkostemp(name.data(), O_CLOEXEC);
+  int descriptor = -1;
+  int createError = 0;
+  {
+    const InterruptsHeld held;
+    descriptor = mkostemp(name.data(), O_CLOEXEC);
+    createError = errno;
+    if (descriptor >= 0) armTemporary(name.data());
+  }
   if (descriptor < 0) {
-    throw RenderError(path + ": cannot create the output in " + directory + ": " + systemError(errno));
+    throw RenderError(path + ": cannot create the output in " + directory + ": " + systemError(createError));
   }
   temporary.assign(name.data());
-  armTemporary(temporary);
 
   mode_t mode = newFileMode();
   struct stat existing {};
@@ -399,7 +426,7 @@ void OutputFile::commit() {
 }
 
 void installInterruptCleanup() {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(signal, onInterrupt);
+  for (int signal : kInterruptSignals) std::signal(signal, onInterrupt);
   // Past a file-size limit the write itself reports the failure, which then
   // gets its own line; the default action would kill us with the temporary
   // file still there.
