@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <type_traits>
 
 // The arithmetic below is bit-exact by design: every "double" expression widens
 // its float operands first, every float expression stays in float, and the
@@ -53,6 +54,71 @@ void applyOutputGain(float gain, const float* envelope, const float* leftIn, con
     left[i] = gain * (g * leftIn[i]);
     right[i] = gain * (g * rightIn[i]);
   }
+}
+
+// The detector levels of a chunk and its largest peaks, when every peak is in
+// range; false (levels and meters unusable) otherwise. Magnitudes are taken
+// here for plain samples; interpolated peaks come as magnitudes already.
+template <bool TakeMagnitude>
+bool levelsOfChunk(const float* peaksL, const float* peaksR, int n, float* level, float& meterL, float& meterR) {
+  using V = Lanes<4>;
+  using Mask = V::I;
+  V::F highL = V::F{} + meterL;
+  V::F highR = V::F{} + meterR;
+  Mask inRange = Mask{} - 1;
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    V::F l = V::load(peaksL + i);
+    V::F r = V::load(peaksR + i);
+    if constexpr (TakeMagnitude) {
+      l = V::magnitude(l);
+      r = V::magnitude(r);
+    }
+    inRange &= (l <= kAbsurdLevel) & (r <= kAbsurdLevel);
+    V::store(level + i, (l < r ? r : l) * kDetectorScale);
+    highL = l > highL ? l : highL;
+    highR = r > highR ? r : highR;
+  }
+  bool usable = true;
+  for (int lane = 0; lane < 4; ++lane) usable = usable && inRange[lane] != 0;
+  float tailL = meterL, tailR = meterR;
+  for (; i < n; ++i) {
+    const float l = TakeMagnitude ? std::fabs(peaksL[i]) : peaksL[i];
+    const float r = TakeMagnitude ? std::fabs(peaksR[i]) : peaksR[i];
+    usable = usable && l <= kAbsurdLevel && r <= kAbsurdLevel;
+    level[i] = (l < r ? r : l) * kDetectorScale;
+    if (l > tailL) tailL = l;
+    if (r > tailR) tailR = r;
+  }
+  if (!usable) return false;
+  // Every candidate is a magnitude or the meter itself, so taking the largest
+  // in another order gives the same bits.
+  for (int lane = 0; lane < 4; ++lane) {
+    if (highL[lane] > tailL) tailL = highL[lane];
+    if (highR[lane] > tailR) tailR = highR[lane];
+  }
+  meterL = tailL;
+  meterR = tailR;
+  return true;
+}
+
+// The delay line over a chunk: what leaves is the ring's content from position
+// start on, then the chunk's own samples N places back; the last N samples of
+// the chunk stay. Read before written, so the output is what a sample-by-sample
+// ring gives.
+void passThroughDelay(float* ring, unsigned N, unsigned start, const float* entering, int n, float* leaving) {
+  const unsigned count = static_cast<unsigned>(n);
+  const unsigned fromRing = std::min(count, N);
+  const unsigned toEnd = std::min(fromRing, N - start);
+  std::copy(ring + start, ring + start + toEnd, leaving);
+  std::copy(ring, ring + (fromRing - toEnd), leaving + toEnd);
+  std::copy(entering, entering + (count - fromRing), leaving + fromRing);
+
+  const unsigned first = count - fromRing;  // the first sample that stays
+  const unsigned at = (start + first) % N;
+  const unsigned untilEnd = std::min(fromRing, N - at);
+  std::copy(entering + first, entering + first + untilEnd, ring + at);
+  std::copy(entering + first + untilEnd, entering + count, ring);
 }
 
 // The gain computer's hot state, copied out of the state record for a chunk
@@ -325,13 +391,13 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
   float peakMeterL = inputPeak[0];
   float peakMeterR = inputPeak[1];
 
-  // The block is worked in chunks: detection with interpolation runs over a
-  // whole chunk first (it depends on the input only), then the gain computer
-  // sample by sample, then the output gain over the chunk. Each stage keeps
-  // the per-sample order of operations, so the bits are those of a plain
-  // sample-by-sample loop.
+  // The block is worked in chunks: detection with interpolation and the
+  // levels run over a whole chunk first (they depend on the input only), then
+  // the gain computer sample by sample, then the delay line and the output
+  // gain over the chunk. Each stage keeps the per-sample order of operations,
+  // so the bits are those of a plain sample-by-sample loop.
   alignas(16) float chunkPeakL[kChunk], chunkPeakR[kChunk], chunkSampleL[kChunk], chunkSampleR[kChunk];
-  alignas(16) float chunkEnvelope[kChunk], chunkOutL[kChunk], chunkOutR[kChunk];
+  alignas(16) float chunkEnvelope[kChunk], chunkOutL[kChunk], chunkOutR[kChunk], chunkLevel[kChunk];
 
   for (std::int32_t chunkStart = 0; chunkStart < sampleFrames; chunkStart += kChunk) {
     const int n = std::min<std::int32_t>(kChunk, sampleFrames - chunkStart);
@@ -343,226 +409,254 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
       detectInterSamplePeaks(s, inL, inR, n, chunkPeakL, chunkPeakR, chunkSampleL, chunkSampleR);
     }
 
-    Hot h(s);
-    for (int i = 0; i < n; ++i) {
-      // Detection: the larger channel magnitude, including the estimated peaks
-      // between this sample and the next when interpolation is on.
-      float peakL, peakR, sampleL, sampleR;
-      if (isp) {
-        peakL = chunkPeakL[i];
-        peakR = chunkPeakR[i];
-        sampleL = chunkSampleL[i];
-        sampleR = chunkSampleR[i];
+    // Most chunks hold no absurd or non-finite peak: their levels and meter
+    // peaks are worked out for the whole chunk at once, and the loop below
+    // only reads them. A chunk with such a peak goes sample by sample.
+    const bool clean = isp ? levelsOfChunk<false>(chunkPeakL, chunkPeakR, n, chunkLevel, peakMeterL, peakMeterR)
+                           : levelsOfChunk<true>(inL, inR, n, chunkLevel, peakMeterL, peakMeterR);
+    // What enters the delay line: the input, or with interpolation the input
+    // six samples back; the loop silences the samples it finds unusable.
+    const unsigned ringStart = s.ringPos;
+    const float* enteringL = chunkSampleL;
+    const float* enteringR = chunkSampleR;
+    if (!isp) {
+      if (clean) {
+        enteringL = inL;
+        enteringR = inR;
       } else {
-        sampleL = inL[i];
-        sampleR = inR[i];
-        peakL = std::fabs(sampleL);
-        peakR = std::fabs(sampleR);
+        std::copy(inL, inL + n, chunkSampleL);
+        std::copy(inR, inR + n, chunkSampleR);
       }
-
-      // Level; absurd or non-finite input enters the delay line as silence.
-      float level;
-      const bool badL = !(peakL <= kAbsurdLevel);
-      const bool badR = !(peakR <= kAbsurdLevel);
-      if (badL || badR) {
-        h.envelope = 32.0f;
-        level = thresholdLevel_;
-        sampleL = 0.0f;
-        sampleR = 0.0f;
-        if (badL) peakL = 32.0f;
-        if (badR) peakR = 32.0f;
-      } else {
-        level = (peakL < peakR ? peakR : peakL) * kDetectorScale;
-      }
-
-      // Ring read: the sample that leaves the delay line now.
-      const unsigned p = h.ringPos;
-      const float leaving = levelRing[p];
-      const float outL = delayL[p];
-      const float outR = delayR[p];
-
-      // Search trigger.
-      ++h.searchAge;
-      float reference;
-      switch (h.searchReference) {
-        case SearchReference::envelope: reference = h.envelope; break;
-        case SearchReference::targetCandidate: reference = h.targetCandidate; break;
-        default: reference = h.searchLevel; break;
-      }
-      if (h.searchAge > N || h.previousLevel > reference) {
-        // Target search.
-        const float E = h.envelope;
-        const float P = h.previousLevel;
-        h.searchAge = 0;
-        h.searchLevel = P;
-        if (E >= h.envelopeTarget) {
-          bool updateCandidate;
-          if (h.settleCount != 0) {
-            if (leaving > E * 0.015625f) {
-              h.settleCount = 0;
-              updateCandidate = true;
-            } else {
-              updateCandidate = h.settleCount >= 20;
-            }
-          } else {
-            if (!h.attacking) {
-              h.settleCount = 1;
-            } else {
-              h.searchReference = SearchReference::searchLevel;
-              if (P > level || (P == level && E > h.shortHold)) h.settleCount = 1;
-            }
-            updateCandidate = false;
-          }
-          if (updateCandidate) {
-            if (h.attacking && E > h.targetCandidate) {
-              h.attackPeak = static_cast<float>(static_cast<double>(h.attackPeak) * 1.0000001);
-              h.attacking = false;
-            }
-            const float F = floorLevel_;
-            const float S = slowRing[p];
-            h.targetCandidate = static_cast<float>(static_cast<double>(F > S ? F : S) * 1.0009765625);
-            h.searchReference = F > S ? SearchReference::envelope : SearchReference::targetCandidate;
-            if (h.targetCandidate < 16.0f) h.targetCandidate = snapFloat(h.targetCandidate, 8.0f);
-          }
-        }
-        if (P > h.targetCandidate) {
-          h.targetCandidate = P;
-          if (P >= h.envelopeTarget || h.envelopeTarget == E || E > h.shortHold) {
-            h.envelopeTarget = P;
-            h.searchReference = SearchReference::searchLevel;
-          }
-          if (P > E) {
-            h.settleCount = 0;
-            h.attacking = true;
-          }
-        }
-        if (leaving > h.targetCandidate) {
-          if (E >= leaving) {
-            h.searchReference = SearchReference::searchLevel;
-            const float raised = static_cast<float>(static_cast<double>(leaving) * 1.0000001676380634);
-            h.targetCandidate = raised < E ? raised : E;
-            if (h.envelopeTarget == E) h.envelopeTarget = h.targetCandidate;
-            if (h.targetCandidate > h.attackPeak) h.attackPeak = h.targetCandidate;
-          } else {
-            h.attackGoal = -1.0f;
-          }
-        }
-        if (P > E) h.searchReference = SearchReference::searchLevel;
-        if (E > h.shortHold || h.targetCandidate > h.envelopeTarget) h.envelopeTarget = h.targetCandidate;
-      }
-
-      // Peak holds.
-      ++h.shortHoldAge;
-      if (h.shortHoldAge > shortHoldLength_ || level > h.shortHold) {
-        h.shortHoldAge = 1;
-        h.shortHold = level;
-        const float base = sustainBase_;
-        h.sustainTarget = level < base ? base : level;
-        if (h.longHold > h.sustainTarget && h.longHold <= h.slowLevel) h.sustainTarget = h.longHold;
-      }
-      ++h.longHoldAge;
-      if (h.longHoldAge > longHoldLength_ || level >= h.longHold) {
-        h.longHoldAge = h.shortHoldAge;
-        h.longHold = h.shortHold;
-      }
-
-      // Envelope.
-      {
-        const float T = h.envelopeTarget;
-        const float E = h.envelope;
-        if (T > E) {
-          // Attack: a straight line that reaches T within N + 1 samples.
-          if (T != h.attackGoal) {
-            float step = static_cast<float>((static_cast<double>(T) - E) * attackFraction_);
-            const float grid = T < 1e38f ? static_cast<float>(static_cast<double>(T) * 1.4142135623730951)
-                                         : 1.4142135230892728e38f;
-            step = snapFloat(step, grid);
-            if (step > h.attackStep || h.attackStep >= E) h.attackStep = step;
-            const float minimum = T * 4.76837158203125e-07f;  // 2^-21
-            if (minimum > h.attackStep) h.attackStep = minimum;
-            h.attackPeak = T;
-            h.attackGoal = T;
-            h.attackNear = T * 0.9949874f;
-            h.quietLevel = T * 0.01023293f;
-            h.quietGate = h.quietLevel;
-          }
-          h.envelope = static_cast<float>(static_cast<double>(E) + h.attackStep);
-          if (h.envelope >= T) {
-            h.attackStep = static_cast<float>(h.attackStep * 0.7483314773547883);
-            h.attackGoal = -1.0f;
-            h.attackPeak = T;
-            h.envelope = T;
-          }
-          h.settleCount = 0;
-          h.attacking = true;
-        } else if (T > leaving) {
-          if (leaving > h.quietGate) {
-            h.envelope = static_cast<float>((static_cast<double>(E) - T) * releaseCoef_ + T);
-          } else if (h.attackPeak > E) {
-            // Quiet: creep up instead of releasing.
-            h.envelope = static_cast<float>(static_cast<double>(E) * 1.0000001);
-          }
-        } else if (E > leaving) {
-          const unsigned next = p + 1 == N ? 0 : p + 1;
-          if (h.attackNear > E || leaving > levelRing[next]) {
-            h.envelope = static_cast<float>((static_cast<double>(E) - leaving) * releaseCoef_ + leaving);
-          }
-        }
-        // Brickwall: never below the level of the sample leaving now.
-        if (leaving > h.envelope) {
-          h.settleCount = 0;
-          h.attacking = true;
-          h.envelope = leaving;
-          if (leaving > h.envelopeTarget) h.envelopeTarget = leaving;
-          if (leaving > h.attackPeak) h.attackPeak = leaving;
-          if (h.searchAge == 0 && leaving > h.targetCandidate) h.targetCandidate = leaving;
-        }
-      }
-
-      // Level rings.
-      h.previousLevel = level;
-      levelRing[p] = level;
-
-      // Slow level.
-      {
-        const float S = h.sustainTarget;
-        const float L = h.slowLevel;
-        if (S > L) {
-          h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowRiseCoef_ + S);
-        } else if (level > h.slowGate) {
-          h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowFallCoef_ + S);
-        } else {
-          h.slowLevel = static_cast<float>(static_cast<double>(L) * 1.0000001);
-          if (h.gateHold != 0) --h.gateHold;
-        }
-      }
-
-      // Delay line.
-      slowRing[p] = h.slowLevel;
-      delayL[p] = sampleL;
-      delayR[p] = sampleR;
-
-      // Ring advance; the cycle adaptation runs before this sample's output.
-      if (p > lookaheadLast_) {
-        h.ringPos = 0;
-        h.storeTo(s);
-        adaptCycle(s, envelopeLevel, meterHoldoff);
-        h = Hot(s);
-      } else {
-        h.ringPos = p + 1;
-      }
-
-      // What leaves now, and the envelope that scales it.
-      chunkEnvelope[i] = h.envelope;
-      chunkOutL[i] = outL;
-      chunkOutR[i] = outR;
-
-      // Input meters.
-      if (peakL > peakMeterL) peakMeterL = peakL;
-      if (peakR > peakMeterR) peakMeterR = peakR;
     }
 
-    h.storeTo(s);
+    // One copy of the loop per detection mode and kind of chunk, so the common
+    // ones carry no trace of the others.
+    const auto gainComputer = [&](auto withIsp, auto cleanChunk) {
+      constexpr bool kIsp = decltype(withIsp)::value;
+      constexpr bool kClean = decltype(cleanChunk)::value;
+      Hot h(s);
+      for (int i = 0; i < n; ++i) {
+        // Detection: the larger channel magnitude, including the estimated peaks
+        // between this sample and the next when interpolation is on.
+        float peakL = 0.0f, peakR = 0.0f;
+
+        // Level; absurd or non-finite input enters the delay line as silence.
+        float level;
+        if constexpr (kClean) {
+          level = chunkLevel[i];
+        } else {
+          if constexpr (kIsp) {
+            peakL = chunkPeakL[i];
+            peakR = chunkPeakR[i];
+          } else {
+            peakL = std::fabs(inL[i]);
+            peakR = std::fabs(inR[i]);
+          }
+          const bool badL = !(peakL <= kAbsurdLevel);
+          const bool badR = !(peakR <= kAbsurdLevel);
+          if (badL || badR) {
+            h.envelope = 32.0f;
+            level = thresholdLevel_;
+            chunkSampleL[i] = 0.0f;
+            chunkSampleR[i] = 0.0f;
+            if (badL) peakL = 32.0f;
+            if (badR) peakR = 32.0f;
+          } else {
+            level = (peakL < peakR ? peakR : peakL) * kDetectorScale;
+          }
+        }
+
+        // Ring read: the level of the sample that leaves the delay line now.
+        const unsigned p = h.ringPos;
+        const float leaving = levelRing[p];
+
+        // Search trigger.
+        ++h.searchAge;
+        float reference;
+        switch (h.searchReference) {
+          case SearchReference::envelope: reference = h.envelope; break;
+          case SearchReference::targetCandidate: reference = h.targetCandidate; break;
+          default: reference = h.searchLevel; break;
+        }
+        if (h.searchAge > N || h.previousLevel > reference) {
+          // Target search.
+          const float E = h.envelope;
+          const float P = h.previousLevel;
+          h.searchAge = 0;
+          h.searchLevel = P;
+          if (E >= h.envelopeTarget) {
+            bool updateCandidate;
+            if (h.settleCount != 0) {
+              if (leaving > E * 0.015625f) {
+                h.settleCount = 0;
+                updateCandidate = true;
+              } else {
+                updateCandidate = h.settleCount >= 20;
+              }
+            } else {
+              if (!h.attacking) {
+                h.settleCount = 1;
+              } else {
+                h.searchReference = SearchReference::searchLevel;
+                if (P > level || (P == level && E > h.shortHold)) h.settleCount = 1;
+              }
+              updateCandidate = false;
+            }
+            if (updateCandidate) {
+              if (h.attacking && E > h.targetCandidate) {
+                h.attackPeak = static_cast<float>(static_cast<double>(h.attackPeak) * 1.0000001);
+                h.attacking = false;
+              }
+              const float F = floorLevel_;
+              const float S = slowRing[p];
+              h.targetCandidate = static_cast<float>(static_cast<double>(F > S ? F : S) * 1.0009765625);
+              h.searchReference = F > S ? SearchReference::envelope : SearchReference::targetCandidate;
+              if (h.targetCandidate < 16.0f) h.targetCandidate = snapFloat(h.targetCandidate, 8.0f);
+            }
+          }
+          if (P > h.targetCandidate) {
+            h.targetCandidate = P;
+            if (P >= h.envelopeTarget || h.envelopeTarget == E || E > h.shortHold) {
+              h.envelopeTarget = P;
+              h.searchReference = SearchReference::searchLevel;
+            }
+            if (P > E) {
+              h.settleCount = 0;
+              h.attacking = true;
+            }
+          }
+          if (leaving > h.targetCandidate) {
+            if (E >= leaving) {
+              h.searchReference = SearchReference::searchLevel;
+              const float raised = static_cast<float>(static_cast<double>(leaving) * 1.0000001676380634);
+              h.targetCandidate = raised < E ? raised : E;
+              if (h.envelopeTarget == E) h.envelopeTarget = h.targetCandidate;
+              if (h.targetCandidate > h.attackPeak) h.attackPeak = h.targetCandidate;
+            } else {
+              h.attackGoal = -1.0f;
+            }
+          }
+          if (P > E) h.searchReference = SearchReference::searchLevel;
+          if (E > h.shortHold || h.targetCandidate > h.envelopeTarget) h.envelopeTarget = h.targetCandidate;
+        }
+
+        // Peak holds.
+        ++h.shortHoldAge;
+        if (h.shortHoldAge > shortHoldLength_ || level > h.shortHold) {
+          h.shortHoldAge = 1;
+          h.shortHold = level;
+          const float base = sustainBase_;
+          h.sustainTarget = level < base ? base : level;
+          if (h.longHold > h.sustainTarget && h.longHold <= h.slowLevel) h.sustainTarget = h.longHold;
+        }
+        ++h.longHoldAge;
+        if (h.longHoldAge > longHoldLength_ || level >= h.longHold) {
+          h.longHoldAge = h.shortHoldAge;
+          h.longHold = h.shortHold;
+        }
+
+        // Envelope.
+        {
+          const float T = h.envelopeTarget;
+          const float E = h.envelope;
+          if (T > E) {
+            // Attack: a straight line that reaches T within N + 1 samples.
+            if (T != h.attackGoal) {
+              float step = static_cast<float>((static_cast<double>(T) - E) * attackFraction_);
+              const float grid = T < 1e38f ? static_cast<float>(static_cast<double>(T) * 1.4142135623730951)
+                                           : 1.4142135230892728e38f;
+              step = snapFloat(step, grid);
+              if (step > h.attackStep || h.attackStep >= E) h.attackStep = step;
+              const float minimum = T * 4.76837158203125e-07f;  // 2^-21
+              if (minimum > h.attackStep) h.attackStep = minimum;
+              h.attackPeak = T;
+              h.attackGoal = T;
+              h.attackNear = T * 0.9949874f;
+              h.quietLevel = T * 0.01023293f;
+              h.quietGate = h.quietLevel;
+            }
+            h.envelope = static_cast<float>(static_cast<double>(E) + h.attackStep);
+            if (h.envelope >= T) {
+              h.attackStep = static_cast<float>(h.attackStep * 0.7483314773547883);
+              h.attackGoal = -1.0f;
+              h.attackPeak = T;
+              h.envelope = T;
+            }
+            h.settleCount = 0;
+            h.attacking = true;
+          } else if (T > leaving) {
+            if (leaving > h.quietGate) {
+              h.envelope = static_cast<float>((static_cast<double>(E) - T) * releaseCoef_ + T);
+            } else if (h.attackPeak > E) {
+              // Quiet: creep up instead of releasing.
+              h.envelope = static_cast<float>(static_cast<double>(E) * 1.0000001);
+            }
+          } else if (E > leaving) {
+            const unsigned next = p + 1 == N ? 0 : p + 1;
+            if (h.attackNear > E || leaving > levelRing[next]) {
+              h.envelope = static_cast<float>((static_cast<double>(E) - leaving) * releaseCoef_ + leaving);
+            }
+          }
+          // Brickwall: never below the level of the sample leaving now.
+          if (leaving > h.envelope) {
+            h.settleCount = 0;
+            h.attacking = true;
+            h.envelope = leaving;
+            if (leaving > h.envelopeTarget) h.envelopeTarget = leaving;
+            if (leaving > h.attackPeak) h.attackPeak = leaving;
+            if (h.searchAge == 0 && leaving > h.targetCandidate) h.targetCandidate = leaving;
+          }
+        }
+
+        // Level rings.
+        h.previousLevel = level;
+        levelRing[p] = level;
+
+        // Slow level.
+        {
+          const float S = h.sustainTarget;
+          const float L = h.slowLevel;
+          if (S > L) {
+            h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowRiseCoef_ + S);
+          } else if (level > h.slowGate) {
+            h.slowLevel = static_cast<float>((static_cast<double>(L) - S) * slowFallCoef_ + S);
+          } else {
+            h.slowLevel = static_cast<float>(static_cast<double>(L) * 1.0000001);
+            if (h.gateHold != 0) --h.gateHold;
+          }
+        }
+
+        slowRing[p] = h.slowLevel;
+
+        // Ring advance; the cycle adaptation runs before this sample's output.
+        if (p > lookaheadLast_) {
+          h.ringPos = 0;
+          h.storeTo(s);
+          adaptCycle(s, envelopeLevel, meterHoldoff);
+          h = Hot(s);
+        } else {
+          h.ringPos = p + 1;
+        }
+
+        // The envelope that scales what leaves the delay line now.
+        chunkEnvelope[i] = h.envelope;
+
+        // Input meters.
+        if constexpr (!kClean) {
+          if (peakL > peakMeterL) peakMeterL = peakL;
+          if (peakR > peakMeterR) peakMeterR = peakR;
+        }
+      }
+
+      h.storeTo(s);
+    };
+    if (isp) {
+      clean ? gainComputer(std::true_type{}, std::true_type{}) : gainComputer(std::true_type{}, std::false_type{});
+    } else {
+      clean ? gainComputer(std::false_type{}, std::true_type{}) : gainComputer(std::false_type{}, std::false_type{});
+    }
+    passThroughDelay(delayL, N, ringStart, enteringL, n, chunkOutL);
+    passThroughDelay(delayR, N, ringStart, enteringR, n, chunkOutR);
     applyOutputGain(outputGain_, chunkEnvelope, chunkOutL, chunkOutR, n, outputs[0] + chunkStart,
                     outputs[1] + chunkStart);
   }
