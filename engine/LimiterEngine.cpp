@@ -57,9 +57,8 @@ void applyOutputGain(float gain, const float* envelope, const float* leftIn, con
 }
 
 // The detector levels of a chunk and its largest peaks, when every peak is in
-// range; false (levels and meters unusable) otherwise. Magnitudes are taken
-// here for plain samples; interpolated peaks come as magnitudes already.
-template <bool TakeMagnitude>
+// range; false (levels and meters unusable) otherwise. The peaks are samples,
+// or interpolated peaks, which are magnitudes already.
 bool levelsOfChunk(const float* peaksL, const float* peaksR, int n, float* level, float& meterL, float& meterR) {
   using V = Lanes<4>;
   using Mask = V::I;
@@ -68,12 +67,8 @@ bool levelsOfChunk(const float* peaksL, const float* peaksR, int n, float* level
   Mask inRange = Mask{} - 1;
   int i = 0;
   for (; i + 4 <= n; i += 4) {
-    V::F l = V::load(peaksL + i);
-    V::F r = V::load(peaksR + i);
-    if constexpr (TakeMagnitude) {
-      l = V::magnitude(l);
-      r = V::magnitude(r);
-    }
+    const V::F l = V::magnitude(V::load(peaksL + i));
+    const V::F r = V::magnitude(V::load(peaksR + i));
     inRange &= (l <= kAbsurdLevel) & (r <= kAbsurdLevel);
     V::store(level + i, (l < r ? r : l) * kDetectorScale);
     highL = l > highL ? l : highL;
@@ -83,8 +78,8 @@ bool levelsOfChunk(const float* peaksL, const float* peaksR, int n, float* level
   for (int lane = 0; lane < 4; ++lane) usable = usable && inRange[lane] != 0;
   float tailL = meterL, tailR = meterR;
   for (; i < n; ++i) {
-    const float l = TakeMagnitude ? std::fabs(peaksL[i]) : peaksL[i];
-    const float r = TakeMagnitude ? std::fabs(peaksR[i]) : peaksR[i];
+    const float l = std::fabs(peaksL[i]);
+    const float r = std::fabs(peaksR[i]);
     usable = usable && l <= kAbsurdLevel && r <= kAbsurdLevel;
     level[i] = (l < r ? r : l) * kDetectorScale;
     if (l > tailL) tailL = l;
@@ -412,8 +407,9 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
     // Most chunks hold no absurd or non-finite peak: their levels and meter
     // peaks are worked out for the whole chunk at once, and the loop below
     // only reads them. A chunk with such a peak goes sample by sample.
-    const bool clean = isp ? levelsOfChunk<false>(chunkPeakL, chunkPeakR, n, chunkLevel, peakMeterL, peakMeterR)
-                           : levelsOfChunk<true>(inL, inR, n, chunkLevel, peakMeterL, peakMeterR);
+    const float* peaksL = isp ? chunkPeakL : inL;
+    const float* peaksR = isp ? chunkPeakR : inR;
+    const bool clean = levelsOfChunk(peaksL, peaksR, n, chunkLevel, peakMeterL, peakMeterR);
     // What enters the delay line: the input, or with interpolation the input
     // six samples back; the loop silences the samples it finds unusable.
     const unsigned ringStart = s.ringPos;
@@ -429,29 +425,22 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
       }
     }
 
-    // One copy of the loop per detection mode and kind of chunk, so the common
-    // ones carry no trace of the others.
-    const auto gainComputer = [&](auto withIsp, auto cleanChunk) {
-      constexpr bool kIsp = decltype(withIsp)::value;
+    // One copy of the loop per kind of chunk, so the common one carries no
+    // trace of the other.
+    const auto gainComputer = [&](auto cleanChunk) {
       constexpr bool kClean = decltype(cleanChunk)::value;
       Hot h(s);
       for (int i = 0; i < n; ++i) {
         // Detection: the larger channel magnitude, including the estimated peaks
-        // between this sample and the next when interpolation is on.
-        float peakL = 0.0f, peakR = 0.0f;
-
-        // Level; absurd or non-finite input enters the delay line as silence.
+        // between this sample and the next when interpolation is on. Absurd or
+        // non-finite input enters the delay line as silence.
         float level;
+        float peakL = 0.0f, peakR = 0.0f;
         if constexpr (kClean) {
           level = chunkLevel[i];
         } else {
-          if constexpr (kIsp) {
-            peakL = chunkPeakL[i];
-            peakR = chunkPeakR[i];
-          } else {
-            peakL = std::fabs(inL[i]);
-            peakR = std::fabs(inR[i]);
-          }
+          peakL = std::fabs(peaksL[i]);
+          peakR = std::fabs(peaksR[i]);
           const bool badL = !(peakL <= kAbsurdLevel);
           const bool badR = !(peakR <= kAbsurdLevel);
           if (badL || badR) {
@@ -650,10 +639,10 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
 
       h.storeTo(s);
     };
-    if (isp) {
-      clean ? gainComputer(std::true_type{}, std::true_type{}) : gainComputer(std::true_type{}, std::false_type{});
+    if (clean) {
+      gainComputer(std::true_type{});
     } else {
-      clean ? gainComputer(std::false_type{}, std::true_type{}) : gainComputer(std::false_type{}, std::false_type{});
+      gainComputer(std::false_type{});
     }
     passThroughDelay(delayL, N, ringStart, enteringL, n, chunkOutL);
     passThroughDelay(delayR, N, ringStart, enteringR, n, chunkOutR);
