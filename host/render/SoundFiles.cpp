@@ -45,9 +45,9 @@ class InterruptsHeld {
     sigset_t held;
     sigemptyset(&held);
     for (int signal : kInterruptSignals) sigaddset(&held, signal);
-    sigprocmask(SIG_BLOCK, &held, &previous_);
+    pthread_sigmask(SIG_BLOCK, &held, &previous_);
   }
-  ~InterruptsHeld() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~InterruptsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
   InterruptsHeld(const InterruptsHeld&) = delete;
   InterruptsHeld& operator=(const InterruptsHeld&) = delete;
 
