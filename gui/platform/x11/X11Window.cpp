@@ -135,6 +135,7 @@ X11Window::~X11Window() {
   }
   if (windowSurface) cairo_surface_destroy(windowSurface);
   if (backBuffer) cairo_surface_destroy(backBuffer);
+  if (gc) XFreeGC(display_, gc);
   if (window_ && !destroyed) XDestroyWindow(display_, window_);
   if (colormap) XFreeColormap(display_, colormap);
   // Errors of the last requests must arrive while the connection is known as ours.
@@ -391,6 +392,7 @@ void X11Window::paint() {
   context->release();
   cairo_surface_flush(backBuffer);
 
+  if (copyDirectly(area)) return;
   if (!windowSurface) windowSurface = cairo_xlib_surface_create(display_, window_, visual, width, height);
   cairo_t* cr = cairo_create(windowSurface);
   cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
@@ -400,6 +402,41 @@ void X11Window::paint() {
   cairo_destroy(cr);
   cairo_surface_flush(windowSurface);
   XFlush(display_);
+}
+
+bool X11Window::copyDirectly(const CRect& area) {
+  // Nearly every display today is 24-bit true colour with 32 bits a pixel,
+  // the layout of the back buffer itself: then the pixels go to the window as
+  // they are, without a round through the server's rendering extension.
+  if (!visual || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
+    return false;
+  const int screen = DefaultScreen(display_);
+  const int depth = DefaultDepth(display_, screen);
+  if (depth != 24 && depth != 32) return false;
+  int formats = 0;
+  XPixmapFormatValues* list = XListPixmapFormats(display_, &formats);
+  bool fits = false;
+  for (int i = 0; i < formats; ++i)
+    if (list[i].depth == depth) fits = list[i].bits_per_pixel == 32;
+  if (list) XFree(list);
+  if (!fits) return false;
+
+  const int width = cairo_image_surface_get_width(backBuffer);
+  const int height = cairo_image_surface_get_height(backBuffer);
+  XImage* image = XCreateImage(display_, visual, unsigned(depth), ZPixmap, 0,
+                               reinterpret_cast<char*>(cairo_image_surface_get_data(backBuffer)), unsigned(width),
+                               unsigned(height), 32, cairo_image_surface_get_stride(backBuffer));
+  if (!image) return false;
+  // The buffer is in this machine's byte order; Xlib swaps for a server with
+  // the other one.
+  image->byte_order = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? LSBFirst : MSBFirst;
+  if (!gc) gc = XCreateGC(display_, window_, 0, nullptr);
+  XPutImage(display_, window_, gc, image, int(area.left), int(area.top), int(area.left), int(area.top),
+            unsigned(area.width()), unsigned(area.height()));
+  image->data = nullptr;  // the pixels stay the back buffer's
+  XDestroyImage(image);
+  XFlush(display_);
+  return true;
 }
 
 void X11Window::defineCursor(int type) {

@@ -60,6 +60,9 @@ class X11Window final : public PlatformWindow {
   void handleEvent(XEvent& event);
   void handleButton(const XButtonEvent& event, bool press);
   void addPendingPaint(const CRect& rect);
+  // Copies an area of the back buffer to the window with XPutImage; false
+  // where the window's pixel layout differs from the buffer's.
+  bool copyDirectly(const CRect& area);
   void noticeDestroyed();
 
   CFrame& frame;
@@ -71,7 +74,8 @@ class X11Window final : public PlatformWindow {
   bool destroyed = false;
 
   cairo_surface_t* backBuffer = nullptr;
-  cairo_surface_t* windowSurface = nullptr;
+  cairo_surface_t* windowSurface = nullptr;  // only where the buffer cannot be copied as it is
+  GC gc = nullptr;
   bool pendingPaint = false;
   CRect pendingRect;
 
