@@ -1,7 +1,6 @@
 // The frame's own X11 window in this process: how real X input, timers and
 // drops from another X client reach the frame and its views.
 
-#include <X11/Xatom.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,7 +10,10 @@
 #include <fstream>
 #include <string>
 
-#include "WindowTestSupport.h"
+#include "WindowTestSupport.h"  // before the other X11 headers, see there
+
+#include <X11/Xatom.h>
+#include <X11/extensions/Xfixes.h>
 #include "gui/CDragContainer.h"
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
@@ -187,6 +189,67 @@ TEST_F(FrameWindow, PressesWheelsAndExitsCarryButtonsAndModifiers) {
   display.moveTo(child, 7, 9);
   EXPECT_TRUE(frame->getMouseLocation(where));
   EXPECT_EQ(where, CPoint(7, 9));
+}
+
+// Size and position come from the X server; a new size changes only the
+// frame's own window, and a window the host destroyed closes the frame.
+TEST_F(FrameWindow, SizeAndPositionFollowTheWindowsUntilTheHostDestroysThem) {
+  CRect rect;
+  ASSERT_TRUE(frame->getSize(rect));
+  EXPECT_EQ(rect, CRect(kTopLeftX, kTopLeftY, kTopLeftX + 400, kTopLeftY + 260));
+  CCoord x = 0, y = 0;
+  ASSERT_TRUE(frame->getPosition(x, y));
+  EXPECT_EQ(x, kTopLeftX);
+  EXPECT_EQ(y, kTopLeftY);
+
+  EXPECT_FALSE(frame->setSize(200, 120));  // the size it has
+  EXPECT_TRUE(frame->setSize(220, 130));
+  EXPECT_EQ(frame->getBounds(), CRect(0, 0, 220, 130));
+  XWindowAttributes attributes{};
+  XSync(display.get(), False);
+  XGetWindowAttributes(display.get(), child, &attributes);
+  EXPECT_EQ(attributes.width, 220);
+  EXPECT_EQ(attributes.height, 130);
+  XGetWindowAttributes(display.get(), top, &attributes);
+  EXPECT_EQ(attributes.width, 400);
+  pump(20);
+  EXPECT_EQ(display.capture(child, 220, 130).size(), 220u * 130u);
+
+  XDestroyWindow(display.get(), top);
+  XSync(display.get(), False);
+  pump(20);
+  EXPECT_FALSE(frame->isOpen());
+  EXPECT_FALSE(frame->getSize(rect));
+  EXPECT_FALSE(frame->setSize(300, 200));
+  frame->setCursor(kCursorHand);  // harmless on a window that is gone
+  frame->invalid();
+  pump(20);
+}
+
+// The cursor the pointer shows over the window, by its name in the cursor font.
+TEST_F(FrameWindow, CursorsComeFromTheCursorFontAndTheParentsIsTheDefault) {
+  auto shown = [&] {
+    XFixesCursorImage* image = XFixesGetCursorImage(display.get());
+    std::string name = image && image->name ? image->name : "";
+    if (image) XFree(image);
+    return name;
+  };
+  display.moveTo(child, 20, 20);
+  const std::string parents = shown();
+  frame->setCursor(kCursorHand);
+  XSync(display.get(), False);
+  EXPECT_EQ(shown(), "hand2");
+  frame->setCursor(kCursorHSize);
+  XSync(display.get(), False);
+  EXPECT_EQ(shown(), "sb_h_double_arrow");
+  frame->setCursor(kCursorCopy);  // no such cursor: back to the default
+  XSync(display.get(), False);
+  EXPECT_EQ(shown(), parents);
+  frame->setCursor(kCursorWait);
+  frame->release();  // the frame leaves the parent's cursor behind
+  frame = nullptr;
+  XSync(display.get(), False);
+  EXPECT_EQ(shown(), parents);
 }
 
 class CountingListener : public CBaseObject {
