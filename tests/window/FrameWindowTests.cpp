@@ -15,7 +15,6 @@
 #include <X11/Xatom.h>
 #include <X11/extensions/Xfixes.h>
 #include "gui/CDragContainer.h"
-#include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "gui/CVSTGUITimer.h"
 #include "gui/platform/Platform.h"
@@ -275,34 +274,6 @@ TEST_F(FrameWindow, TimersFireFromTheFramesIdleAndNowhereElse) {
   frame->idle();
   EXPECT_EQ(listener.fired, 2);
   timer->release();
-}
-
-TEST_F(FrameWindow, TheWindowPaintsWhatIsInvalidAtTheNextIdle) {
-  // The background is black in the back buffer; a view that draws white
-  // must show up after one idle and not before.
-  class White : public CView {
-   public:
-    using CView::CView;
-    void draw(CDrawContext* context) override {
-      context->setFillColor(kWhiteCColor);
-      context->drawRectangle(getBounds(), kDrawFilled);
-      setDirty(false);
-    }
-  };
-  auto* white = new White(CRect(10, 10, 30, 20));
-  frame->addView(white);
-  pump(20);
-  auto pixels = display.capture(child, 200, 120);
-  ASSERT_EQ(pixels.size(), 200u * 120u);
-  EXPECT_EQ(pixels[15 * 200 + 20], 0xFFFFFFu);
-  EXPECT_EQ(pixels[5 * 200 + 5], 0x000000u);
-  frame->removeView(white);
-  pixels = display.capture(child, 200, 120);
-  EXPECT_EQ(pixels[15 * 200 + 20], 0xFFFFFFu);  // not yet
-  frame->idle();
-  XSync(display.get(), False);
-  pixels = display.capture(child, 200, 120);
-  EXPECT_EQ(pixels[15 * 200 + 20], 0x000000u);
 }
 
 // ---------------------------------------------------------------- drops
