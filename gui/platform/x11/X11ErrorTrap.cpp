@@ -15,7 +15,7 @@ std::atomic<Display*> connections[kMaxConnections];
 std::atomic<unsigned long> errorCounts[kMaxConnections];
 
 int installedCount = 0;  // connections open; only the editor's thread changes it
-XErrorHandler previousHandler = nullptr;
+std::atomic<XErrorHandler> previousHandler{nullptr};
 bool handlerInstalled = false;
 
 int slotOf(Display* display) {
@@ -30,7 +30,8 @@ int handleError(Display* display, XErrorEvent* error) {
     errorCounts[slot].fetch_add(1, std::memory_order_relaxed);
     return 0;
   }
-  return previousHandler ? previousHandler(display, error) : 0;
+  const XErrorHandler previous = previousHandler.load(std::memory_order_acquire);
+  return previous ? previous(display, error) : 0;
 }
 
 // Someone installed a handler after ours and may call ours from theirs: the
@@ -50,7 +51,7 @@ bool adoptConnection(Display* display) {
   errorCounts[slot].store(0, std::memory_order_relaxed);
   connections[slot].store(display, std::memory_order_release);
   if (installedCount++ == 0 && !handlerInstalled) {
-    previousHandler = XSetErrorHandler(&handleError);
+    previousHandler.store(XSetErrorHandler(&handleError), std::memory_order_release);
     handlerInstalled = true;
   }
   return true;
@@ -61,7 +62,7 @@ void releaseConnection(Display* display) {
   if (slot < 0) return;
   connections[slot].store(nullptr, std::memory_order_release);
   if (--installedCount > 0 || !handlerInstalled) return;
-  XErrorHandler current = XSetErrorHandler(previousHandler);
+  XErrorHandler current = XSetErrorHandler(previousHandler.load(std::memory_order_acquire));
   if (current == &handleError) {
     handlerInstalled = false;
     return;
