@@ -412,10 +412,11 @@ class FrameDrop : public FrameWindow {
     FrameWindow::TearDown();
     std::filesystem::remove_all(dir);
   }
-  void dragAndDrop(::Window to, ::Window target) {
+  void dragAndDrop(::Window to, ::Window target, std::vector<Atom> types = {}) {
     int rx = 0, ry = 0;
     display.toScreen(child, 100, 60, rx, ry);
-    source.enter(to, target, {source.uriList, source.utf8});
+    if (types.empty()) types = {source.uriList, source.utf8};
+    source.enter(to, target, types);
     source.position(to, target, rx, ry);
     pump(500, [&] { return !source.statuses.empty(); });
     source.drop(to, target);
@@ -458,7 +459,10 @@ TEST_F(FrameDrop, SourcesThatAddressTheTopLevelFindTheChildThroughTheProxy) {
   EXPECT_EQ(source.cardinal(top, source.proxy, XA_WINDOW), long(child));
   EXPECT_EQ(source.cardinal(child, source.proxy, XA_WINDOW), long(child));
   EXPECT_EQ(source.cardinal(child, source.aware, XA_ATOM), 5);
-  dragAndDrop(child, top);
+  // More types than fit into the message: the list is a property of the source.
+  const Atom gnome = XInternAtom(source.d, "x-special/gnome-copied-files", False);
+  const Atom plain = XInternAtom(source.d, "text/plain", False);
+  dragAndDrop(child, top, {gnome, plain, source.utf8, source.uriList});
   ASSERT_FALSE(source.statuses.empty());
   EXPECT_EQ(::Window(source.statuses[0].data.l[0]), top);
   ASSERT_EQ(source.finishes.size(), 1u);
