@@ -74,7 +74,11 @@ VSTGUIEditorInterface* CFrame::getEditor() const { return editor; }
 
 bool CFrame::idle() {
   if (!open) return false;
-  return invalidateDirty();
+  const bool invalidated = invalidateDirty();
+  // Where the platform has no message loop of its own, the host's idle
+  // requests are the loop: input, timers and paints are handled here.
+  if (window) window->processEvents();
+  return invalidated;
 }
 
 void CFrame::editorIdle() {

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686
   libcairo2-dev libfontconfig-dev libfreetype-dev fonts-liberation
+  libx11-dev libxtst-dev libxfixes-dev xvfb xauth
   libsndfile1-dev libebur128-dev
   ardour qtractor lsp-plugins-vst
 )

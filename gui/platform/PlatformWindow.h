@@ -38,6 +38,12 @@ class PlatformWindow {
   // The drop registration for the window; null where there is none.
   virtual void* registerDropTarget(CFrame& frame) = 0;
   virtual void revokeDropTarget(void* target) = 0;
+
+  // Where the platform has no message loop of its own, the frame's idle calls
+  // this to handle what arrived for the window since the last call (input,
+  // exposure, due timers) and to paint what is waiting. Elsewhere the
+  // platform's own loop does all that, and this does nothing.
+  virtual void processEvents() {}
 };
 
 // Creates the frame's child window of the given size inside parent. Null when

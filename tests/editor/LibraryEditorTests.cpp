@@ -1,6 +1,6 @@
-// The editor through the built Quelmar.so, as a host drives it: until the
-// editor has a window of its own, a host that opens it must still get a
-// working editor and no crash.
+// The editor through the built Quelmar.so, as a host drives it: a host that
+// opens it without a window of its own (null) must still get a working editor
+// and no crash. The window itself is tested in tests/window.
 
 #include "host/HostedPlugin.h"
 #include "host/PluginLibrary.h"
