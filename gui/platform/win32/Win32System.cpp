@@ -124,7 +124,7 @@ std::uint32_t startTimer(std::uint32_t intervalMs, TimerCallback callback) {
   // callback runs from this thread's message loop.
   const UINT_PTR id = SetTimer(nullptr, 0, intervalMs, timerFired);
   if (id == 0) return 0;
-  if (std::uint64_t(id) > 0xFFFFFFFFu) {  // cannot be handed out as a 32-bit identifier
+  if (std::uint64_t(id) >> 31 >> 1) {  // cannot be handed out as a 32-bit identifier
     KillTimer(nullptr, id);
     return 0;
   }

@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Builds the Windows plug-in (x86-64 and i686) and runs its tests under Wine
+# on a private X server, against the Linux build in the given folder.
+# Usage: bash tools/test-windows.sh [LINUX_BUILD_DIR]   (default: build)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+linux_build=${1:-build}
+
+bash tools/build-windows.sh all
+win=$root/build-windows
+out=$win/test-output
+rm -rf "$out"
+mkdir -p "$out"
+
+echo "== exports and imports"
+bash tools/check-dll-imports.sh build-windows/Quelmar.dll x86_64
+bash tools/check-dll-imports.sh build-windows-i686/Quelmar.dll i686
+
+# A private X server on a free display, and a fresh Wine prefix inside the
+# build folder. The prefix's X11 driver does not wait for a window manager
+# that is not there.
+xvfb_pid=
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  if [ -n "${WINEPREFIX:-}" ]; then WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+exec {display_fd}<> <(:)
+Xvfb -displayfd "$display_fd" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display=
+for _ in $(seq 1 100); do
+  if read -r -t 0.1 display <&"$display_fd"; then break; fi
+done
+[ -n "$display" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$display
+export WINEPREFIX=$win/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+rm -rf "$WINEPREFIX"
+echo "== creating the Wine prefix (display $DISPLAY)"
+wineboot --init >"$out/wineboot.log" 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >>"$out/wineboot.log" 2>&1
+wineserver -w
+
+status=0
+run() {  # run <name> <command...>: a test executable that ends with "N passed, N failed"
+  local name=$1
+  shift
+  echo "== $name"
+  if "$@" >"$out/$name.log" 2>&1; then :; else status=1; fi
+  cat "$out/$name.log"
+  tail -n 1 "$out/$name.log" | grep -Eq '^[0-9]+ passed, 0 failed$' || status=1
+}
+
+echo "== audio and binary interface: Quelmar.dll against Quelmar.so"
+"$root/$linux_build/tests/windows/quelmar_transcript" "$root/$linux_build/Quelmar.so" \
+  "$out/linux.txt" "$out/linux.f32" >"$out/linux-transcript.log"
+wine "$win/tests/windows/quelmar_transcript.exe" "$win/Quelmar.dll" "$out/windows.txt" "$out/windows.f32" \
+  >"$out/windows-transcript.log" 2>&1 || { cat "$out/windows-transcript.log"; status=1; }
+samples=$(tr -d '\r' <"$out/linux-transcript.log" | awk '{print $1}')
+if cmp -s "$out/linux.f32" "$out/windows.f32" && [ "$(stat -c %s "$out/linux.f32")" -gt 0 ]; then
+  echo "audio: $samples samples compared, all bit-identical"
+else
+  echo "audio: the DLL's output differs from the shared object's ($samples samples)"
+  cmp "$out/linux.f32" "$out/windows.f32" | head -1 || true
+  status=1
+fi
+if diff -u "$out/linux.txt" <(tr -d '\r' <"$out/windows.txt") >"$out/transcript.diff"; then
+  echo "binary interface: $(wc -l <"$out/linux.txt") transcript lines identical"
+else
+  echo "binary interface: the transcripts differ"
+  head -40 "$out/transcript.diff"
+  status=1
+fi
+
+if [ -n "$(ls "$win"/tests/windows/*_tests.exe 2>/dev/null)" ]; then
+  for exe in "$win"/tests/windows/*_tests.exe; do
+    name=$(basename "$exe" .exe)
+    run "$name" wine "$exe" "$win/Quelmar.dll" "$out" "$root/$linux_build"
+  done
+fi
+
+wineserver -w
+if [ $status -eq 0 ]; then echo "== Windows tests passed"; else echo "== Windows tests FAILED"; fi
+exit $status
