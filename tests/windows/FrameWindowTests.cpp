@@ -176,6 +176,68 @@ TEST_CASE("leaving the window: the view under the mouse is told once the system 
   frame->release();
 }
 
+// ---------------------------------------------------------------- host window
+
+TEST_CASE("resizing the frame resizes the host's window around it; size and position answer for it") {
+  wintest::HostWindow host(240, 120, 30, 50);
+  auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
+  REQUIRE(frame->getPlatformWindow() != nullptr);
+  HWND child = frameWindow(frame);
+  CHECK(!frame->setSize(240, 120));  // the size it has
+  CHECK(frame->setSize(300, 200));
+  RECT client{};
+  GetClientRect(child, &client);
+  CHECK_EQ(client.right, 300);
+  CHECK_EQ(client.bottom, 200);
+  GetClientRect(host.hwnd, &client);
+  CHECK_EQ(client.right, 300);
+  CHECK_EQ(client.bottom, 200);
+  CHECK_EQ(frame->getBounds().width(), 300);
+  CHECK_EQ(frame->getBounds().height(), 200);
+
+  RECT outer{};
+  GetWindowRect(host.hwnd, &outer);
+  CRect size;
+  CHECK(frame->getSize(size));
+  CHECK_EQ(size.width(), outer.right - outer.left);
+  CHECK_EQ(size.height(), outer.bottom - outer.top);
+  CCoord x = -1, y = -1;
+  CHECK(frame->getPosition(x, y));
+  CHECK_EQ(x, outer.left);
+  CHECK_EQ(y, outer.top);
+  CHECK(!frame->setPosition(0, 0));
+  frame->release();
+}
+
+TEST_CASE("a host window much larger than the editor keeps its size, and so does the frame") {
+  wintest::HostWindow host(600, 400);
+  auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
+  REQUIRE(frame->getPlatformWindow() != nullptr);
+  CHECK(frame->setSize(300, 200));
+  RECT client{};
+  GetClientRect(host.hwnd, &client);
+  CHECK_EQ(client.right, 600);
+  CHECK_EQ(frame->getBounds().width(), 240);
+  frame->release();
+}
+
+TEST_CASE("cursors: system cursors by type, the cursor from before restored by type 0 and by the frame's end") {
+  wintest::HostWindow host;
+  HCURSOR before = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+  SetCursor(before);
+  auto* frame = new CFrame(CRect(0, 0, 100, 100), host.hwnd, nullptr);
+  frame->setCursor(kCursorHand);
+  CHECK(GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
+  frame->setCursor(kCursorHSize);
+  CHECK(GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)));
+  frame->setCursor(kCursorDefault);
+  CHECK(GetCursor() == before);
+  frame->setCursor(kCursorWait);
+  CHECK(GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32514)));
+  frame->release();
+  CHECK(GetCursor() == before);
+}
+
 // ---------------------------------------------------------------- drops
 
 // A data object as the shell hands it over: file names (CF_HDROP) or
