@@ -13,11 +13,14 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "gui/CBitmap.h"
 #include "gui/CDragContainer.h"
+#include "gui/COffscreenContext.h"
 #include "gui/CFontDesc.h"
 #include "gui/CFrame.h"
 #include "gui/CView.h"
@@ -490,6 +493,19 @@ TEST_CASE("dragged Unicode text is one text item, handed out as UTF-8; a leave e
   CHECK_EQ(effect, DWORD(DROPEFFECT_NONE));
 }
 
+TEST_CASE("a host that destroys its window first takes the drop registration with it") {
+  auto* host = new wintest::HostWindow();
+  auto* frame = new CFrame(CRect(0, 0, 100, 100), host->hwnd, nullptr);
+  IDropTarget* target = registeredTarget(frameWindow(frame));
+  REQUIRE(target != nullptr);
+  target->AddRef();
+  delete host;  // destroys the frame's window too
+  CHECK(!frame->isDropActive());
+  CHECK(!frame->isOpen());
+  CHECK_EQ(target->Release(), 0u);  // nobody else holds it: it is gone
+  frame->release();
+}
+
 TEST_CASE("the frame's end revokes its drop target") {
   HWND child = nullptr;
   {
@@ -504,6 +520,54 @@ TEST_CASE("the frame's end revokes its drop target") {
   CHECK(registeredTarget(again) != nullptr);
   frame->release();
   CHECK(!IsWindow(again));
+}
+
+// ---------------------------------------------------------------- images
+
+TEST_CASE("images come from the module's DATA resources by name in any case, and blend at any alpha") {
+  auto* panel = new CBitmap("bmp00128.png");
+  CHECK(panel->isLoaded());
+  CHECK_EQ(panel->getWidth(), 340);
+  CHECK_EQ(panel->getHeight(), 215);
+  panel->release();
+  auto* missing = new CBitmap("bmp00999.png");
+  CHECK(!missing->isLoaded());
+  CHECK_EQ(missing->getWidth(), 0);
+  CHECK(!missing->loadFromResource(CResourceDescription(128)));
+  missing->release();
+
+  // The fader handle has real alpha; drawn at half alpha over nothing, every
+  // pixel keeps its colour and gets half its alpha.
+  auto* handle = new CBitmap("BMP00130.PNG");
+  REQUIRE(handle->isLoaded());
+  const CCoord w = handle->getWidth(), h = handle->getHeight();
+  auto* whole = new COffscreenContext(nullptr, w, h);
+  auto* half = new COffscreenContext(nullptr, w, h);
+  handle->drawAlphaBlend(whole, CRect(0, 0, w, h), CPoint(0, 0), 255);
+  handle->drawAlphaBlend(half, CRect(0, 0, w, h), CPoint(0, 0), 128);
+  int visible = 0, wrong = 0;
+  for (CCoord y = 0; y < h; ++y) {
+    for (CCoord x = 0; x < w; ++x) {
+      CColor a, b, source;
+      whole->getPixel(x, y, a);
+      half->getPixel(x, y, b);
+      handle->getPixel(x, y, source);
+      if (a.alpha != source.alpha) ++wrong;
+      if (std::abs(int(b.alpha) - int(a.alpha) * 128 / 255) > 1) ++wrong;
+      // Colours of nearly transparent pixels are lost to rounding; compare the rest.
+      if (b.alpha >= 32) {
+        ++visible;
+        if (std::abs(int(b.red) - int(a.red)) > 8 || std::abs(int(b.green) - int(a.green)) > 8 ||
+            std::abs(int(b.blue) - int(a.blue)) > 8)
+          ++wrong;
+      }
+    }
+  }
+  CHECK(visible > 50);
+  CHECK_EQ(wrong, 0);
+  whole->release();
+  half->release();
+  handle->release();
 }
 
 // ---------------------------------------------------------------- fonts

@@ -86,6 +86,10 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
   try {
     switch (message) {
       case WM_DESTROY:
+        // A host may destroy its window, and ours with it, before it closes
+        // the editor. The drop registration must go while the window still
+        // exists, or it would keep the drop target alive for good.
+        if (frame->isDropActive()) frame->setDropActive(false);
         frame->windowDestroyed();
         break;
       case WM_NCDESTROY:
