@@ -62,6 +62,12 @@ HWND open(host::HostedPlugin& plugin, HWND parent) {
   return editorChild(parent);
 }
 
+// Posts a message as the system would queue it, and lets it be dispatched.
+void post(HWND child, UINT message, WPARAM wParam, LPARAM lParam) {
+  PostMessageW(child, message, wParam, lParam);
+  wintest::pump(20);
+}
+
 void click(HWND child, POINT p, UINT down = WM_LBUTTONDOWN, UINT up = WM_LBUTTONUP) {
   PostMessageW(child, down, MK_LBUTTON, MAKELPARAM(p.x, p.y));
   PostMessageW(child, up, 0, MAKELPARAM(p.x, p.y));
@@ -168,11 +174,11 @@ TEST_CASE("a fader drag captures the mouse and automates; a press nothing takes 
   HWND child = open(*plugin, host.hwnd);
   REQUIRE(child);
   plugin->clearRequests();
-  SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kThresholdHandle.x, kThresholdHandle.y));
+  post(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(kThresholdHandle.x, kThresholdHandle.y));
   CHECK(GetCapture() == child);
   for (int x = kThresholdHandle.x; x >= 140; x -= 23)
-    SendMessageW(child, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, kThresholdHandle.y));
-  SendMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(140, kThresholdHandle.y));
+    post(child, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, kThresholdHandle.y));
+  post(child, WM_LBUTTONUP, 0, MAKELPARAM(140, kThresholdHandle.y));
   CHECK(GetCapture() == nullptr);
   const auto got = edits(*plugin);
   CHECK(got.size() >= 3);
@@ -188,9 +194,9 @@ TEST_CASE("a fader drag captures the mouse and automates; a press nothing takes 
   CHECK(dragged < 0.6f && dragged > 0.4f);
 
   // The meter's corner takes no press.
-  SendMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
+  post(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, 4));
   CHECK(GetCapture() == nullptr);
-  SendMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
+  post(child, WM_LBUTTONUP, 0, MAKELPARAM(4, 4));
   plugin->dispatch(effEditClose);
 }
 
@@ -203,16 +209,16 @@ TEST_CASE("the mouse wheel over a fader: screen coordinates, one notch moves it,
   plugin->setParameter(0, 0.5f);
   POINT screen{150, 79};
   ClientToScreen(child, &screen);
-  SendMessageW(child, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), MAKELPARAM(screen.x, screen.y));
+  post(child, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), MAKELPARAM(screen.x, screen.y));
   const float afterDown = plugin->getParameter(0);
   CHECK(afterDown < 0.5f);
-  SendMessageW(child, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), MAKELPARAM(screen.x, screen.y));
+  post(child, WM_MOUSEWHEEL, MAKEWPARAM(0, 60), MAKELPARAM(screen.x, screen.y));
   CHECK(plugin->getParameter(0) == afterDown);
-  SendMessageW(child, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(screen.x, screen.y));
+  post(child, WM_MOUSEWHEEL, MAKEWPARAM(0, 120), MAKELPARAM(screen.x, screen.y));
   CHECK(plugin->getParameter(0) == 0.5f);
   // Client coordinates of the fader would be somewhere else on the screen:
   // a wheel there reaches no fader.
-  SendMessageW(child, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), MAKELPARAM(WORD(150 - 400), WORD(79 - 400)));
+  post(child, WM_MOUSEWHEEL, MAKEWPARAM(0, WORD(-120)), MAKELPARAM(WORD(150 - 400), WORD(79 - 400)));
   CHECK(plugin->getParameter(0) == 0.5f);
   plugin->dispatch(effEditClose);
 }
