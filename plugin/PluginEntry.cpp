@@ -24,15 +24,8 @@ QUELMAR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback hostCallb
 }
 
 // Older hosts look for the same function under the name "main"; it cannot be
-// declared as such in C++, so it is an alias at the symbol level.
-#if defined(_WIN32)
-#if defined(_WIN64)
-QUELMAR_EXPORT AEffect* VST_CALLBACK vstMainAlias(audioMasterCallback) __asm__("main")
-    __attribute__((alias("VSTPluginMain")));
-#else
-QUELMAR_EXPORT AEffect* VST_CALLBACK vstMainAlias(audioMasterCallback) __asm__("_main")
-    __attribute__((alias("_VSTPluginMain")));
-#endif
-#else
+// declared as such in C++, so it is an alias at the symbol level. On Windows
+// the module definition file (Quelmar.def) exports the second name.
+#if !defined(_WIN32)
 QUELMAR_EXPORT AEffect* vstMainAlias(audioMasterCallback) __asm__("main") __attribute__((alias("VSTPluginMain")));
 #endif

@@ -6,7 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-i686
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+  wine wine64 xvfb xauth imagemagick
   libcairo2-dev libfontconfig-dev libfreetype-dev fonts-liberation
   libx11-dev libxtst-dev libxfixes-dev xvfb xauth
   libsndfile1-dev libebur128-dev

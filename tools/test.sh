@@ -21,6 +21,9 @@ echo "== normal build"
 build build -DCMAKE_BUILD_TYPE=Release
 ctest --test-dir build --parallel "$jobs" --timeout 600
 
+echo "== Windows plug-in under Wine"
+bash tools/test-windows.sh build
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUELMAR_SANITIZER=address,undefined
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
