@@ -21,6 +21,9 @@ class LimiterEngine {
   // Which level an early target search compares the previous level against.
   enum class SearchReference : std::uint8_t { searchLevel, envelope, targetCandidate };
 
+  // Full scale in the level scale: a sample magnitude of 1.0.
+  static constexpr float kFullScale = 32.0f;
+
   // Everything process() alone writes between samples. Levels are in the level
   // scale; ages and lengths in samples unless named as cycles (N samples).
   struct State {

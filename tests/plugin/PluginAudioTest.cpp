@@ -5,9 +5,8 @@
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
 #include "ReferenceLimiter.h"
+#include "plugin/QuelmarParameters.h"
 #include "support/TestSignals.h"
-
-#include <cmath>
 
 using testsignals::bits;
 using testsignals::Stereo;
@@ -15,7 +14,7 @@ using testsignals::Stereo;
 namespace {
 
 // The instance's mapping of a normalised gain value to the engine's decibels.
-float decibelsOf(float value) { return std::roundf(value * 300.0f - 300.0f) * 0.1f; }
+float decibelsOf(float value) { return QuelmarParameters::decibelsOf(QuelmarParameters::tenthsOf(value)); }
 
 }  // namespace
 
