@@ -16,8 +16,8 @@
 class CDraw : public VSTGUI::CControl {
  public:
   static constexpr float kLevelFloor = Quelmar::kMeterFloor;  // -60.2 dBFS: below it is silence
-  static constexpr float kTenthsPerNeper = 86.858894f;  // 200 / ln 10: ln of a magnitude to tenths of a dB
-  static constexpr float kLevelOffset = 300.0f;         // tenths: the scale's left end, -30 dB, maps to 0
+  static constexpr float kTenthsPerNeper = 86.858894f;        // 200 / ln 10: ln of a magnitude to tenths of a dB
+  static constexpr float kLevelOffset = 300.0f;               // tenths: the scale's left end, -30 dB, maps to 0
   static constexpr float kEnvelopeScale = 1.0f / LimiterEngine::kFullScale;  // the engine's level scale to linear
   static constexpr float kPixelsPerTenth = 0.735f;
   static constexpr float kBarBase = 2.0f;

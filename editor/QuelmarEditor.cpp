@@ -118,8 +118,8 @@ bool QuelmarEditor::open(void* parentWindow) {
   newFrame->addView(meter);
 
   auto makeSlider = [&](const CRect& r, VstInt32 index) {
-    auto* slider = new CHorizontalSlider(r, this, index, kSliderMinPos, kSliderMaxPos, handle, nullptr,
-                                         CPoint(0, 0), kLeft);
+    auto* slider =
+        new CHorizontalSlider(r, this, index, kSliderMinPos, kSliderMaxPos, handle, nullptr, CPoint(0, 0), kLeft);
     slider->setValue(quelmar->getParameter(index));
     // Control+click goes back to 0.0 dB.
     slider->setDefaultValue(1.0f);

@@ -47,8 +47,8 @@ TEST(PluginAudio, MatchesTheReferenceDrivenLikeTheInstance) {
       const int block = 512;
       for (std::size_t at = 0; at < in.frames(); at += block) {
         const int count = static_cast<int>(std::min<std::size_t>(block, in.frames() - at));
-        processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at,
-                       out.right.data() + at, count);
+        processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at, out.right.data() + at,
+                       count);
         const float* inputs[2] = {in.left.data() + at, in.right.data() + at};
         float* outputs[2] = {expected.left.data() + at, expected.right.data() + at};
         model.process(inputs, outputs, peaks, &envelope, &holdoff, count);
@@ -105,8 +105,8 @@ TEST(PluginAudio, ProcessingAllocatesNothing) {
   const allocations::Counts before = allocations::onThisThread();
   for (int pass = 0; pass < 4; ++pass) {
     for (int at = 0; at < 8192; at += 1024) {
-      processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at,
-                     out.right.data() + at, 1024);
+      processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at, out.right.data() + at,
+                     1024);
     }
     plugin->setParameter(0, 0.25f * static_cast<float>(pass));
     plugin->setParameter(1, 0.9f);
