@@ -64,7 +64,7 @@ class LimiterEngine {
     float peakMemory = 1.0f;            // slowly decaying memory of cyclePeak
     float cyclePeak = 1.0f;             // largest shortHold over up to cyclePeakSpan cycles
     float programPeak = 1.0f;           // held program level that re-arms the slow gate
-    float gateLevel = 1.2928032f;       // level of the slow gate
+    float gateLevel = 1.2928032f;       // level of the slow gate; starts at full scale x 0.0404001
     float slowAverage = kFullScale;     // per-cycle average of sustainTarget
     std::uint8_t cyclePeakAge = 0;      // cycles since cyclePeak restarted
     std::uint8_t quietCountdown = 0;    // cycles the quiet gate stays armed
