@@ -448,6 +448,7 @@ template <bool kCleanChunk>
 void LimiterEngine::computeGains(State& s, Chunk& chunk, int n, const Meters& meters) {
   float* const levelRing = levelRing_.data();
   float* const slowRing = slowLevelRing_.data();
+  const unsigned N = lookahead_;
   SampleState h = s;
   for (int i = 0; i < n; ++i) {
     float level;
@@ -460,9 +461,9 @@ void LimiterEngine::computeGains(State& s, Chunk& chunk, int n, const Meters& me
     const unsigned p = h.ringPos;
     const float leaving = levelRing[p];
 
-    if (searchDue(h)) searchTarget(h, level, leaving, slowRing[p]);
+    if (searchDue(h, N)) searchTarget(h, level, leaving, slowRing[p]);
     updatePeakHolds(h, level);
-    updateEnvelope(h, leaving, levelRing, p);
+    updateEnvelope(h, leaving, levelRing, p, N);
     h.previousLevel = level;
     levelRing[p] = level;
     updateSlowLevel(h, level);
@@ -505,7 +506,7 @@ QUELMAR_STAGE float LimiterEngine::detectLevel(SampleState& h, Chunk& chunk, int
 
 // The search runs at least once per look-ahead length, and early when the
 // previous level rose above the level the last search chose to watch.
-QUELMAR_STAGE bool LimiterEngine::searchDue(SampleState& h) const {
+QUELMAR_STAGE bool LimiterEngine::searchDue(SampleState& h, unsigned N) const {
   ++h.searchAge;
   float reference;
   switch (h.searchReference) {
@@ -513,7 +514,7 @@ QUELMAR_STAGE bool LimiterEngine::searchDue(SampleState& h) const {
     case SearchReference::targetCandidate: reference = h.targetCandidate; break;
     default: reference = h.searchLevel; break;
   }
-  return h.searchAge > lookahead_ || h.previousLevel > reference;
+  return h.searchAge > N || h.previousLevel > reference;
 }
 
 // Raises the target to a level that entered the window above it, and once the
@@ -599,8 +600,8 @@ QUELMAR_STAGE void LimiterEngine::updatePeakHolds(SampleState& h, float level) c
 
 // Attack in a straight line, release exponentially, and never below the level
 // of the sample leaving now (the brickwall).
-QUELMAR_STAGE void LimiterEngine::updateEnvelope(SampleState& h, float leaving, const float* levelRing,
-                                                 unsigned p) const {
+QUELMAR_STAGE void LimiterEngine::updateEnvelope(SampleState& h, float leaving, const float* levelRing, unsigned p,
+                                                 unsigned N) const {
   const float T = h.envelopeTarget;
   const float E = h.envelope;
   if (T > E) {
@@ -637,7 +638,7 @@ QUELMAR_STAGE void LimiterEngine::updateEnvelope(SampleState& h, float leaving, 
       h.envelope = static_cast<float>(static_cast<double>(E) * kCreep);
     }
   } else if (E > leaving) {
-    const unsigned next = p + 1 == lookahead_ ? 0 : p + 1;
+    const unsigned next = p + 1 == N ? 0 : p + 1;
     if (h.attackNear > E || leaving > levelRing[next]) {
       h.envelope = static_cast<float>((static_cast<double>(E) - leaving) * releaseCoef_ + leaving);
     }
@@ -702,7 +703,7 @@ void LimiterEngine::adaptCycle(State& s, const Meters& meters) {
 
 // The quiet gate holds the envelope while the signal stays far below the last
 // attack; the slow gate holds the slow level while the signal stays below it.
-void LimiterEngine::updateGates(State& s, float hold, float slow) const {
+inline void LimiterEngine::updateGates(State& s, float hold, float slow) const {
   if (hold > s.quietLevel) {
     s.quietCountdown = kGateCountdownCycles;
   } else if (s.quietCountdown != 0) {
@@ -730,7 +731,7 @@ void LimiterEngine::updateGates(State& s, float hold, float slow) const {
 
 // The largest short hold over up to cyclePeakSpan cycles, and the raised floor
 // it would allow.
-void LimiterEngine::trackCyclePeak(State& s, float hold, float slow) const {
+inline void LimiterEngine::trackCyclePeak(State& s, float hold, float slow) const {
   ++s.cyclePeakAge;
   if (s.cyclePeakAge > cyclePeakSpan_ || hold > s.cyclePeak) {
     s.cyclePeakAge = 1;
@@ -748,7 +749,7 @@ void LimiterEngine::trackCyclePeak(State& s, float hold, float slow) const {
 
 // After a loud passage the floor rises to the cycle floor, and the slow gate
 // and the program peak follow the program's level.
-void LimiterEngine::raiseFloor(State& s, float slow, float sustain, float gate) {
+inline void LimiterEngine::raiseFloor(State& s, float slow, float sustain, float gate) {
   const float K = s.cycleFloor;
   if (slow > K) {
     if (sustain > slow) {
@@ -789,7 +790,7 @@ void LimiterEngine::raiseFloor(State& s, float slow, float sustain, float gate) 
 
 // A raised floor decays toward its rest level while the signal is above the
 // slow gate, never below the threshold; its shadow follows every few cycles.
-void LimiterEngine::decayFloor(State& s, float hold, float sustain, float threshold) {
+inline void LimiterEngine::decayFloor(State& s, float hold, float sustain, float threshold) {
   float floor = floorLevel_;
   if (!(floor > s.cyclePeak && floor > slowLevelRing_[0] && floor > threshold)) return;
   if (hold > s.slowGate) {
@@ -815,7 +816,7 @@ void LimiterEngine::decayFloor(State& s, float hold, float sustain, float thresh
 
 // The lower bound of the sustain target: a step below it, by how close the
 // slow level runs to the remembered peak, and never below the floor's shadow.
-void LimiterEngine::adaptSustainBase(float slow, float sustain, float peakMemory) {
+inline void LimiterEngine::adaptSustainBase(float slow, float sustain, float peakMemory) {
   const float shadow = floorShadow_;
   if (!(sustain > shadow)) return;
   double f = kSustainBaseFarFactor;
@@ -836,7 +837,7 @@ void LimiterEngine::adaptSustainBase(float slow, float sustain, float peakMemory
 
 // Input far above full scale can leave the slow level stuck high above every
 // recent peak; it is cut back and the floor restarted near the threshold.
-void LimiterEngine::recoverFromOverload(State& s, float slow, float threshold) {
+inline void LimiterEngine::recoverFromOverload(State& s, float slow, float threshold) {
   if (!(s.cyclePeakAge > 1 && slow > kOverloadLevel && slow * kOverloadDepth > s.cyclePeak)) return;
   s.slowLevel = slow * kOverloadSlowCut;
   s.slowAverage = s.slowLevel;
@@ -847,7 +848,7 @@ void LimiterEngine::recoverFromOverload(State& s, float slow, float threshold) {
   floorShadow_ = static_cast<float>(static_cast<double>(recovered) * kShadowFactor);
 }
 
-void LimiterEngine::publishMeters(const State& s, const Meters& meters) {
+inline void LimiterEngine::publishMeters(const State& s, const Meters& meters) {
   *meters.envelopeLevel = s.longHold > s.envelope ? s.longHold : s.envelope;
   const std::uint16_t holdoff = *meters.meterHoldoff;
   if (holdoff != 0) *meters.meterHoldoff = static_cast<std::uint16_t>(holdoff - 1);

@@ -135,10 +135,10 @@ class LimiterEngine {
   // Level of a sample whose peaks may be absurd or not finite; such a sample
   // is silenced, restarts the envelope and shows full scale on its meter.
   float detectLevel(SampleState& h, Chunk& chunk, int i) const;
-  bool searchDue(SampleState& h) const;
+  bool searchDue(SampleState& h, unsigned N) const;
   void searchTarget(SampleState& h, float level, float leaving, const float& leavingSlowLevel) const;
   void updatePeakHolds(SampleState& h, float level) const;
-  void updateEnvelope(SampleState& h, float leaving, const float* levelRing, unsigned p) const;
+  void updateEnvelope(SampleState& h, float leaving, const float* levelRing, unsigned p, unsigned N) const;
   void updateSlowLevel(SampleState& h, float level) const;
 
   // The cycle adaptation, once every N samples when the ring wraps, and its
