@@ -34,10 +34,10 @@ build "$base_src" "$base_build"
 build . "$this_build"
 
 run() {  # run <side> <build dir> <round>
-  "$2/bench/engine_bench" --benchmark_min_time=0.3 --benchmark_format=json \
-    >"$results/engine-$1-$3.json" 2>/dev/null
-  "$2/bench/plugin_bench" --benchmark_filter='^Quelmar/' --benchmark_min_time=0.3 --benchmark_format=json \
-    >"$results/plugin-$1-$3.json" 2>/dev/null || true  # its trailing ratio table is not JSON; cut below
+  "$2/bench/engine_bench" --benchmark_min_time=0.3 --benchmark_out="$results/engine-$1-$3.json" \
+    --benchmark_out_format=json >/dev/null 2>&1
+  "$2/bench/plugin_bench" --benchmark_filter='^Quelmar/' --benchmark_min_time=0.3 \
+    --benchmark_out="$results/plugin-$1-$3.json" --benchmark_out_format=json >/dev/null 2>&1
 }
 for round in $(seq 1 "$rounds"); do
   echo "round $round of $rounds"
@@ -56,8 +56,7 @@ results = sys.argv[1]
 times = {}  # (bench, case, side) -> [ns per frame]
 for path in sorted(glob.glob(os.path.join(results, "*.json"))):
     bench, side, _ = os.path.basename(path)[:-5].split("-")
-    text = open(path).read()
-    data = json.loads(text[: text.rindex("}") + 1])
+    data = json.load(open(path))
     for b in data["benchmarks"]:
         if "ns/frame" in b:
             times.setdefault((bench, b["name"], side), []).append(b["ns/frame"] * 1e9)
