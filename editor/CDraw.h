@@ -8,15 +8,17 @@
 
 #include <cstdint>
 
+#include "engine/LimiterEngine.h"
 #include "gui/CColor.h"
 #include "gui/CControl.h"
+#include "plugin/Quelmar.h"
 
 class CDraw : public VSTGUI::CControl {
  public:
-  static constexpr float kLevelFloor = 0.0009765625f;  // 2^-10, -60.2 dBFS: below it is silence
-  static constexpr float kTenthsPerNeper = 86.858894f;  // 200 / ln 10: ln of a magnitude to tenths of a dB
-  static constexpr float kLevelOffset = 300.0f;         // tenths: the scale's left end, -30 dB, maps to 0
-  static constexpr float kEnvelopeScale = 0.03125f;     // the engine's level scale (32 = full) to linear
+  static constexpr float kLevelFloor = Quelmar::kMeterFloor;  // -60.2 dBFS: below it is silence
+  static constexpr float kTenthsPerNeper = 86.858894f;        // 200 / ln 10: ln of a magnitude to tenths of a dB
+  static constexpr float kLevelOffset = 300.0f;               // tenths: the scale's left end, -30 dB, maps to 0
+  static constexpr float kEnvelopeScale = 1.0f / LimiterEngine::kFullScale;  // the engine's level scale to linear
   static constexpr float kPixelsPerTenth = 0.735f;
   static constexpr float kBarBase = 2.0f;
   static constexpr std::int16_t kLevelBarLimit = 222;

@@ -1,8 +1,5 @@
 #include "editor/QuelmarEditor.h"
 
-#include <cmath>
-#include <cstdio>
-
 #include "editor/CDraw.h"
 #include "editor/COnOffButton.h"
 #include "editor/CParamDisplay.h"
@@ -12,6 +9,7 @@
 #include "gui/CFrame.h"
 #include "gui/CVSTGUITimer.h"
 #include "plugin/Quelmar.h"
+#include "plugin/QuelmarParameters.h"
 
 using namespace VSTGUI;
 
@@ -41,7 +39,7 @@ CRect switchRect(const CPoint& origin, const CBitmap* image) {
   return r.normalize();
 }
 
-float switchValue(float parameter) { return parameter > 0.5f ? 1.0f : 0.0f; }
+float switchValue(float parameter) { return QuelmarParameters::switchIsOn(parameter) ? 1.0f : 0.0f; }
 
 CParamDisplay* makeReadout(const CRect& r, float value) {
   auto* display = new CParamDisplay(r);
@@ -58,8 +56,15 @@ CParamDisplay* makeReadout(const CRect& r, float value) {
 }  // namespace
 
 void formatTenths(float value, char* text) {
-  const float t = std::roundf(value * 300.0f - 300.0f);
-  std::snprintf(text, CParamDisplay::kTextBufferSize, "%.1f", static_cast<double>(t * 0.1f));
+  QuelmarParameters::formatTenths(QuelmarParameters::tenthsOf(value), text, CParamDisplay::kTextBufferSize);
+}
+
+EditorHooks createQuelmarEditor(Quelmar& effect) {
+  // Only this factory makes the instance's editor, so the instance's editor
+  // pointer is known to be a QuelmarEditor.
+  return {new QuelmarEditor(&effect), [](AEffEditor* editor, VstInt32 index, float value) {
+            static_cast<QuelmarEditor*>(editor)->parameterChanged(index, value);
+          }};
 }
 
 QuelmarEditor::QuelmarEditor(Quelmar* effect) : AEffGUIEditor(effect), quelmar(effect) {
@@ -113,8 +118,8 @@ bool QuelmarEditor::open(void* parentWindow) {
   newFrame->addView(meter);
 
   auto makeSlider = [&](const CRect& r, VstInt32 index) {
-    auto* slider = new CHorizontalSlider(r, this, index, kSliderMinPos, kSliderMaxPos, handle, nullptr,
-                                         CPoint(0, 0), kLeft);
+    auto* slider =
+        new CHorizontalSlider(r, this, index, kSliderMinPos, kSliderMaxPos, handle, nullptr, CPoint(0, 0), kLeft);
     slider->setValue(quelmar->getParameter(index));
     // Control+click goes back to 0.0 dB.
     slider->setDefaultValue(1.0f);

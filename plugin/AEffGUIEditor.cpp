@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "gui/CFrame.h"
-#include "gui/platform/Platform.h"
-#include "gui/platform/PlatformWindow.h"
+#include "gui/CSystem.h"
 #include "plugin/AudioEffectX.h"
 
 std::int32_t AEffGUIEditor::knobMode = 0;
@@ -19,12 +18,12 @@ VSTGUI::CKeyCode toFrameKey(const VstKeyCode& key) {
 }
 }  // namespace
 
-AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner), lastIdleTicks(VSTGUI::platform::tickCount()) {
+AEffGUIEditor::AEffGUIEditor(AudioEffect* owner) : AEffEditor(owner), lastIdleTicks(VSTGUI::CSystem::tickCount()) {
   if (effect) effect->setEditor(this);
-  VSTGUI::platform::oleInitialize();
+  VSTGUI::CSystem::oleInitialize();
 }
 
-AEffGUIEditor::~AEffGUIEditor() { VSTGUI::platform::oleUninitialize(); }
+AEffGUIEditor::~AEffGUIEditor() { VSTGUI::CSystem::oleUninitialize(); }
 
 bool AEffGUIEditor::getRect(ERect** out) {
   *out = &rect;
@@ -63,14 +62,14 @@ void AEffGUIEditor::draw(ERect* area) {
 void AEffGUIEditor::idleProcessing() {
   // Unsigned comparisons throughout: a wrap of the tick count is taken as it
   // comes, at worst one pass early or late.
-  std::uint32_t now = VSTGUI::platform::tickCount();
+  std::uint32_t now = VSTGUI::CSystem::tickCount();
   if (now < lastIdleTicks) {
-    VSTGUI::platform::sleep(kEarlyCallSleep);
+    VSTGUI::CSystem::sleep(kEarlyCallSleep);
     now += kEarlyCallSleep;
     if (now < lastIdleTicks - kIdleTolerance) return;
   }
   idle();
-  VSTGUI::platform::dispatchPendingPaint();
+  VSTGUI::CSystem::dispatchPendingPaint();
   lastIdleTicks = now + kIdleInterval;
   inIdleProcessing = true;
   if (effect) effect->masterIdle();

@@ -16,7 +16,7 @@ QUELMAR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback hostCallb
   if (hostCallback == nullptr) return nullptr;
   if (hostCallback(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0) return nullptr;
   try {
-    Quelmar* effect = new Quelmar(hostCallback);
+    Quelmar* effect = new Quelmar(hostCallback, &createQuelmarEditor);
     return effect->getAeffect();
   } catch (...) {
     return nullptr;  // nothing half-built reaches the host

@@ -1,24 +1,15 @@
 #include "plugin/Quelmar.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
-#if defined(QUELMAR_WITH_EDITOR)
-#include "editor/QuelmarEditor.h"
-#endif
+using QuelmarParameters::decibelsOf;
+using QuelmarParameters::isParameter;
+using QuelmarParameters::switchIsOn;
+using QuelmarParameters::tenthsOf;
 
-namespace {
-
-constexpr const char* kParameterNames[Quelmar::kParameterCount] = {"Thresh", "Output", "Fader Link",
-                                                                   "ISP Detection"};
-constexpr const char* kParameterLabels[Quelmar::kParameterCount] = {"dB", "dB", "", ""};
-
-bool isParameter(VstInt32 index) { return index >= 0 && index < Quelmar::kParameterCount; }
-
-}  // namespace
-
-Quelmar::Quelmar(audioMasterCallback hostCallback) : AudioEffectX(hostCallback, 1, kParameterCount) {
+Quelmar::Quelmar(audioMasterCallback hostCallback, EditorFactory makeEditor)
+    : AudioEffectX(hostCallback, 1, kParameterCount) {
   std::strcpy(programName, "Default");
   setNumInputs(2);
   canDoubleReplacing(false);
@@ -32,12 +23,12 @@ Quelmar::Quelmar(audioMasterCallback hostCallback) : AudioEffectX(hostCallback, 
   engine.setSampleRate(sampleRate);
   isSynth(false);
   setInitialDelay(engine.latency());
-#if defined(QUELMAR_WITH_EDITOR)
-  setEditor(new QuelmarEditor(this));
-#endif
+  if (makeEditor != nullptr) {
+    const EditorHooks hooks = makeEditor(*this);
+    setEditor(hooks.editor);
+    editorParameterChanged = hooks.parameterChanged;
+  }
 }
-
-float Quelmar::tenthsOf(float value) { return std::roundf(value * 300.0f - 300.0f); }
 
 void Quelmar::resume() { engine.reset(); }
 
@@ -81,17 +72,17 @@ void Quelmar::setParameter(VstInt32 index, float value) {
           thresholdValue = value;
         }
         thresholdTenths = tenthsOf(thresholdValue);
-        engine.setThreshold(thresholdTenths * 0.1f);
+        engine.setThreshold(decibelsOf(thresholdTenths));
         break;
       }
       case kOutput:
         outputValue = value;
         outputTenths = tenthsOf(value);
-        engine.setOutput(outputTenths * 0.1f);
+        engine.setOutput(decibelsOf(outputTenths));
         break;
-      case kFaderLink: faderLink = value > 0.5f; break;
+      case kFaderLink: faderLink = switchIsOn(value); break;
       case kIspDetection: {
-        const bool on = value > 0.5f;
+        const bool on = switchIsOn(value);
         ispDetection = on;
         engine.setIspEnabled(on);
         setInitialDelay(engine.latency());
@@ -101,10 +92,8 @@ void Quelmar::setParameter(VstInt32 index, float value) {
       default: break;
     }
   }
-#if defined(QUELMAR_WITH_EDITOR)
   // Every index, known or not: the editor re-reads what it shows.
-  if (auto* panel = dynamic_cast<AEffGUIEditor*>(editor)) panel->parameterChanged(index, value);
-#endif
+  if (editor != nullptr && editorParameterChanged != nullptr) editorParameterChanged(editor, index, value);
 }
 
 float Quelmar::getParameter(VstInt32 index) {
@@ -129,18 +118,18 @@ void Quelmar::getProgramName(char* name) {
 }
 
 void Quelmar::getParameterLabel(VstInt32 index, char* label) {
-  if (isParameter(index)) std::strcpy(label, kParameterLabels[index]);
+  if (isParameter(index)) std::strcpy(label, QuelmarParameters::kLabels[index]);
 }
 
 void Quelmar::getParameterName(VstInt32 index, char* text) {
-  if (isParameter(index)) std::strcpy(text, kParameterNames[index]);
+  if (isParameter(index)) std::strcpy(text, QuelmarParameters::kNames[index]);
 }
 
 void Quelmar::getParameterDisplay(VstInt32 index, char* text) {
   char buffer[64] = {};
   switch (index) {
-    case kThreshold: std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(thresholdTenths * 0.1f)); break;
-    case kOutput: std::snprintf(buffer, sizeof buffer, "%.1f", static_cast<double>(outputTenths * 0.1f)); break;
+    case kThreshold: QuelmarParameters::formatTenths(thresholdTenths, buffer, sizeof buffer); break;
+    case kOutput: QuelmarParameters::formatTenths(outputTenths, buffer, sizeof buffer); break;
     case kFaderLink: std::strcpy(buffer, faderLink ? "ON" : "OFF"); break;
     case kIspDetection: std::strcpy(buffer, ispDetection ? "ON" : "OFF"); break;
     default: break;
@@ -149,6 +138,9 @@ void Quelmar::getParameterDisplay(VstInt32 index, char* text) {
   buffer[8] = 0;
   std::strcpy(text, buffer);
 }
+
+// Derived from the project's version by the build: 1.4.4 is 1440.
+VstInt32 Quelmar::getVendorVersion() { return QUELMAR_VENDOR_VERSION; }
 
 bool Quelmar::getEffectName(char* name) {
   std::strcpy(name, "QuelmarVostel");

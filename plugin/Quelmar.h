@@ -5,14 +5,30 @@
 #include "engine/LimiterEngine.h"
 #include "engine/RelaxedAtomic.h"
 #include "plugin/AudioEffectX.h"
+#include "plugin/QuelmarParameters.h"
 
 #include <cstdint>
 
+class Quelmar;
+
+// The editor is plugged in by the library's own target, so the instance and
+// the host protocol build without any GUI. A factory makes the editor for an
+// instance (attached to it) and says how the editor hears of parameter
+// changes; a build without an editor answers with neither.
+struct EditorHooks {
+  AEffEditor* editor = nullptr;
+  void (*parameterChanged)(AEffEditor* editor, VstInt32 index, float value) = nullptr;
+};
+using EditorFactory = EditorHooks (*)(Quelmar& effect);
+
+// The factory of the editor the library is linked with (editor/), or of none.
+EditorHooks createQuelmarEditor(Quelmar& effect);
+
 class Quelmar : public AudioEffectX {
  public:
-  enum Parameter : VstInt32 { kThreshold = 0, kOutput = 1, kFaderLink = 2, kIspDetection = 3, kParameterCount = 4 };
+  using enum QuelmarParameters::Index;
 
-  explicit Quelmar(audioMasterCallback hostCallback);
+  explicit Quelmar(audioMasterCallback hostCallback, EditorFactory makeEditor = nullptr);
   ~Quelmar() override = default;
 
   void resume() override;
@@ -28,7 +44,7 @@ class Quelmar : public AudioEffectX {
   bool getEffectName(char* name) override;
   bool getVendorString(char* text) override;
   bool getProductString(char* text) override;
-  VstInt32 getVendorVersion() override { return 1440; }
+  VstInt32 getVendorVersion() override;
 
   // What the editor reads and resets (user-interface thread).
   LimiterEngine::MeterLevel* inputPeaks() { return inputPeak; }
@@ -42,9 +58,7 @@ class Quelmar : public AudioEffectX {
   static constexpr float kMeterFloor = 0.0009765625f;  // 2^-10: the meters' silence
 
  private:
-  // Whole tenths of a decibel for a normalised gain value: -300 .. 0 over 0 .. 1.
-  static float tenthsOf(float value);
-
+  void (*editorParameterChanged)(AEffEditor*, VstInt32, float) = nullptr;
   LimiterEngine::MeterLevel inputPeak[2] = {kMeterFloor, kMeterFloor};
   LimiterEngine::MeterLevel envelopeLevel{1.0f};
   RelaxedAtomic<float> thresholdTenths{0.0f};

@@ -9,10 +9,7 @@ namespace render {
 
 namespace {
 
-constexpr VstInt32 kThreshold = 0;
-constexpr VstInt32 kOutput = 1;
-constexpr VstInt32 kFaderLink = 2;
-constexpr VstInt32 kIspDetection = 3;
+using namespace QuelmarParameters;
 
 std::string parameterName(host::HostedPlugin& plugin, VstInt32 index) {
   // The interface suggests 8 characters; plug-ins write more (ours writes
@@ -68,10 +65,11 @@ std::unique_ptr<Effect> Effect::load(const std::string& path, int sampleRate, in
       break;
     }
   }
-  effect->quelmarControls_ = record.numParams >= 4 && parameterName(*plugin, kThreshold) == "Thresh" &&
-                             parameterName(*plugin, kOutput) == "Output" &&
-                             parameterName(*plugin, kFaderLink) == "Fader Link" &&
-                             parameterName(*plugin, kIspDetection) == "ISP Detection";
+  bool quelmarControls = record.numParams >= kParameterCount;
+  for (VstInt32 index = 0; quelmarControls && index < kParameterCount; ++index) {
+    quelmarControls = parameterName(*plugin, index) == kNames[index];
+  }
+  effect->quelmarControls_ = quelmarControls;
   effect->spare_ = std::move(plugin);
   return effect;
 }
@@ -97,8 +95,8 @@ EffectInstance::EffectInstance(std::unique_ptr<host::HostedPlugin> plugin, const
     if (controls.link) plugin_->setParameter(kFaderLink, 1.0f);
     applied_.thresholdTenths = tenthsOf(plugin_->getParameter(kThreshold));
     applied_.ceilingTenths = tenthsOf(plugin_->getParameter(kOutput));
-    applied_.link = plugin_->getParameter(kFaderLink) > 0.5f;
-    applied_.isp = plugin_->getParameter(kIspDetection) > 0.5f;
+    applied_.link = switchIsOn(plugin_->getParameter(kFaderLink));
+    applied_.isp = switchIsOn(plugin_->getParameter(kIspDetection));
     nominalGainDb_ = 0.1 * (*applied_.ceilingTenths - *applied_.thresholdTenths);
   }
   plugin_->dispatch(effMainsChanged, 0, 1);

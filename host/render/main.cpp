@@ -9,6 +9,7 @@
 #include "host/render/Report.h"
 #include "host/render/SoundFiles.h"
 #include "host/render/TargetSearch.h"
+#include "plugin/QuelmarParameters.h"
 
 #include <chrono>
 #include <climits>
@@ -53,7 +54,7 @@ std::string bundledExample(const std::string& exeDirectory) {
 
 std::string decibels(int tenths) {
   char text[16];
-  std::snprintf(text, sizeof text, "%.1f", tenths * 0.1);
+  QuelmarParameters::formatTenths(static_cast<float>(tenths), text, sizeof text);
   return text;
 }
 

@@ -23,7 +23,7 @@ TEST_F(EditorBridge, AnnouncedAndSizedFromThePanelImageBeforeAnyOpen) {
 }
 
 TEST_F(EditorBridge, KnobModeIsOneSettingForTheWholeProcess) {
-  Quelmar second(&hostCallback);
+  Quelmar second(&hostCallback, &createQuelmarEditor);
   EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 2), 1);
   EXPECT_EQ(static_cast<QuelmarEditor*>(second.getEditor())->getKnobMode(), 2);
   EXPECT_EQ(dispatch(effSetEditKnobMode, 0, 0), 1);

@@ -91,7 +91,7 @@ class EditorTest : public ::testing::Test {
   void SetUp() override {
     clearRequests();
     previousClock = platform::setClock(&clock);
-    instance = new Quelmar(&hostCallback);
+    instance = new Quelmar(&hostCallback, &createQuelmarEditor);
     record = instance->getAeffect();
   }
   void TearDown() override {

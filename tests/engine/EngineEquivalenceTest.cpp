@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <limits>
 #include <string>
 
@@ -16,6 +18,21 @@ using testsignals::Random;
 using testsignals::Stereo;
 
 namespace {
+
+// Empty when the two states hold the same bits in every field, otherwise the
+// byte offset of the first difference. Padding is cleared first, so only the
+// fields take part.
+std::string stateDifference(LimiterEngine::State a, LimiterEngine::State b) {
+  __builtin_clear_padding(&a);
+  __builtin_clear_padding(&b);
+  unsigned char bytesA[sizeof a], bytesB[sizeof b];
+  std::memcpy(bytesA, &a, sizeof a);
+  std::memcpy(bytesB, &b, sizeof b);
+  for (std::size_t i = 0; i < sizeof a; ++i) {
+    if (bytesA[i] != bytesB[i]) return "internal state differs at byte " + std::to_string(i);
+  }
+  return {};
+}
 
 struct Pair {
   LimiterEngine engine;
@@ -64,7 +81,6 @@ struct Pair {
   }
 
   std::string compareState() const {
-    const LimiterEngine::State s = engine.state();
     const LimiterEngine::Settings c = engine.settings();
     const reference::ReferenceLimiter& m = model;
 #define SAME_FLOAT(a, b) \
@@ -86,47 +102,10 @@ struct Pair {
     SAME(c.slowRiseCoef, m.slowRiseCoef);
     SAME(c.slowFallCoef, m.slowFallCoef);
     SAME(c.ispEnabled, m.ispEnabled != 0);
-    SAME_FLOAT(s.cycleFloor, m.cycleFloor);
-    SAME(s.searchAge, m.searchAge);
-    SAME(s.shortHoldAge, m.shortHoldAge);
-    SAME(s.longHoldAge, m.longHoldAge);
-    SAME(s.cyclePeakAge, m.cyclePeakAge);
-    SAME_FLOAT(s.searchLevel, m.searchLevel);
-    SAME_FLOAT(s.shortHold, m.shortHold);
-    SAME_FLOAT(s.longHold, m.longHold);
-    SAME_FLOAT(s.sustainTarget, m.sustainTarget);
-    SAME_FLOAT(s.envelopeTarget, m.envelopeTarget);
-    SAME_FLOAT(s.peakMemory, m.peakMemory);
-    SAME_FLOAT(s.cyclePeak, m.cyclePeak);
-    SAME_FLOAT(s.attackNear, m.attackNear);
-    SAME_FLOAT(s.attackPeak, m.attackPeak);
-    SAME_FLOAT(s.targetCandidate, m.targetCandidate);
-    SAME_FLOAT(s.programPeak, m.programPeak);
-    SAME(static_cast<int>(s.searchReference), static_cast<int>(m.searchReference));
-    SAME_FLOAT(s.previousLevel, m.previousLevel);
-    SAME(s.attackStep, m.attackStep);
-    SAME_FLOAT(s.attackGoal, m.attackGoal);
-    SAME_FLOAT(s.quietLevel, m.quietLevel);
-    SAME_FLOAT(s.quietGate, m.quietGate);
-    SAME_FLOAT(s.gateLevel, m.gateLevel);
-    SAME_FLOAT(s.slowGate, m.slowGate);
-    SAME_FLOAT(s.envelope, m.envelope);
-    SAME_FLOAT(s.slowLevel, m.slowLevel);
-    SAME_FLOAT(s.slowAverage, m.slowAverage);
-    SAME(s.settleCount, m.settleCount);
-    SAME(s.quietCountdown, m.quietCountdown);
-    SAME(s.gateCountdown, m.gateCountdown);
-    SAME(s.gateHold, m.gateHold);
-    SAME(s.floorHold, m.floorHold);
-    SAME(s.programPeakHold, m.programPeakHold);
-    SAME(s.ringPos, m.ringPos);
-    SAME(s.ispWritePos, m.ispWritePos);
-    SAME(s.ispReadPos, m.ispReadPos);
-    SAME(s.floorPending, m.floorPending != 0);
-    SAME(s.programPeakArmed, m.programPeakArmed != 0);
-    SAME(s.attacking, m.attacking != 0);
 #undef SAME
 #undef SAME_FLOAT
+    if (engine.latency() != m.latency()) return "latency differs";
+    if (const std::string where = stateDifference(engine.state(), m.state()); !where.empty()) return where;
     if (engine.levelRing() != m.levelRing) return "level ring differs";
     if (engine.slowLevelRing() != m.slowLevelRing) return "slow level ring differs";
     if (engine.delayLeft() != m.delayLeft || engine.delayRight() != m.delayRight) return "delay line differs";
@@ -214,8 +193,18 @@ TEST(EngineEquivalence, ExtremeInputAndSettingsMatchTheReference) {
 }
 
 TEST(EngineEquivalence, SampleRateChangesAndOddRatesMatchTheReference) {
-  const float rates[] = {0.0f, -5.0f, 9.99f, 10.0f, 1999.0f, 2000.0f, 5000.0f, 11025.0f, 384000.0f, 500000.0f,
-                         std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN()};
+  const float rates[] = {0.0f,
+                         -5.0f,
+                         9.99f,
+                         10.0f,
+                         1999.0f,
+                         2000.0f,
+                         5000.0f,
+                         11025.0f,
+                         384000.0f,
+                         500000.0f,
+                         std::numeric_limits<float>::infinity(),
+                         std::numeric_limits<float>::quiet_NaN()};
   Pair p;
   startLikeTheInstance(p, 48000.0f);
   const Stereo material = testsignals::program(20000, 3, 1.0f);
@@ -226,4 +215,21 @@ TEST(EngineEquivalence, SampleRateChangesAndOddRatesMatchTheReference) {
       ASSERT_EQ(p.process(material, at, 1000), "") << "rate " << rate;
     }
   }
+}
+
+TEST(EngineEquivalence, TheStateComparisonSeesEveryBit) {
+  Pair p;
+  startLikeTheInstance(p, 44100.0f);
+  ASSERT_EQ(p.process(testsignals::program(5000, 1, 1.0f), 0, 5000), "");
+  const LimiterEngine::State s = p.engine.state();
+  EXPECT_EQ(stateDifference(s, s), "");
+  LimiterEngine::State changed = s;
+  changed.attackStep = std::nextafter(s.attackStep, 1.0);
+  EXPECT_NE(stateDifference(s, changed), "");
+  changed = s;
+  changed.quietLevel = -s.quietLevel;  // also a zero against a negative zero
+  EXPECT_NE(stateDifference(s, changed), "");
+  changed = s;
+  changed.programPeakArmed = !s.programPeakArmed;  // the last field
+  EXPECT_NE(stateDifference(s, changed), "");
 }

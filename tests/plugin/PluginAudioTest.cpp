@@ -5,9 +5,8 @@
 #include "AllocationCounter.h"
 #include "PluginFixture.h"
 #include "ReferenceLimiter.h"
+#include "plugin/QuelmarParameters.h"
 #include "support/TestSignals.h"
-
-#include <cmath>
 
 using testsignals::bits;
 using testsignals::Stereo;
@@ -15,7 +14,7 @@ using testsignals::Stereo;
 namespace {
 
 // The instance's mapping of a normalised gain value to the engine's decibels.
-float decibelsOf(float value) { return std::roundf(value * 300.0f - 300.0f) * 0.1f; }
+float decibelsOf(float value) { return QuelmarParameters::decibelsOf(QuelmarParameters::tenthsOf(value)); }
 
 }  // namespace
 
@@ -48,8 +47,8 @@ TEST(PluginAudio, MatchesTheReferenceDrivenLikeTheInstance) {
       const int block = 512;
       for (std::size_t at = 0; at < in.frames(); at += block) {
         const int count = static_cast<int>(std::min<std::size_t>(block, in.frames() - at));
-        processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at,
-                       out.right.data() + at, count);
+        processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at, out.right.data() + at,
+                       count);
         const float* inputs[2] = {in.left.data() + at, in.right.data() + at};
         float* outputs[2] = {expected.left.data() + at, expected.right.data() + at};
         model.process(inputs, outputs, peaks, &envelope, &holdoff, count);
@@ -106,8 +105,8 @@ TEST(PluginAudio, ProcessingAllocatesNothing) {
   const allocations::Counts before = allocations::onThisThread();
   for (int pass = 0; pass < 4; ++pass) {
     for (int at = 0; at < 8192; at += 1024) {
-      processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at,
-                     out.right.data() + at, 1024);
+      processThrough(*plugin, in.left.data() + at, in.right.data() + at, out.left.data() + at, out.right.data() + at,
+                     1024);
     }
     plugin->setParameter(0, 0.25f * static_cast<float>(pass));
     plugin->setParameter(1, 0.9f);

@@ -1,6 +1,9 @@
 #pragma once
 // Loads the built Quelmar.so once per test binary and creates instances through
-// our own host, the way a DAW does.
+// our own host, the way a DAW does. The library stays mapped until the process
+// ends, as in most hosts: the graphics libraries its editor pulls in keep
+// caches that only their own globals reach, which an unload would turn into
+// leaks that are not ours.
 
 #include "host/HostedPlugin.h"
 #include "host/PluginLibrary.h"
@@ -14,7 +17,7 @@
 inline const host::PluginLibrary& quelmarLibrary() {
   static std::unique_ptr<host::PluginLibrary> library = [] {
     std::string error;
-    auto opened = host::PluginLibrary::open(QUELMAR_PLUGIN_PATH, error);
+    auto opened = host::PluginLibrary::open(QUELMAR_PLUGIN_PATH, error, true);
     if (!opened) ADD_FAILURE() << error;
     return opened;
   }();

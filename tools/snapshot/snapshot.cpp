@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
     hostSampleRate = static_cast<VstIntPtr>(audio.sampleRate);
   }
 
-  auto* effect = new Quelmar(&host);
+  auto* effect = new Quelmar(&host, &createQuelmarEditor);
   AEffect* record = effect->getAeffect();
   auto dispatch = [record](VstInt32 opcode, VstIntPtr value = 0) {
     return record->dispatcher(record, opcode, 0, value, nullptr, 0.0f);
