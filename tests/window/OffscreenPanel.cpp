@@ -21,7 +21,7 @@ VstIntPtr VST_CALLBACK quietHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr,
 }  // namespace
 
 std::vector<std::uint32_t> offscreenPanel(const PanelState& state) {
-  auto* effect = new Quelmar(&quietHost);
+  auto* effect = new Quelmar(&quietHost, &createQuelmarEditor);
   AEffect* record = effect->getAeffect();
   record->setParameter(record, Quelmar::kThreshold, state.threshold);
   record->setParameter(record, Quelmar::kOutput, state.output);

@@ -4,7 +4,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <string>
 
-extern char** environ;
 
 namespace {
 
@@ -27,14 +26,20 @@ class XvfbServer : public testing::Environment {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     const std::string fd = std::to_string(fds[1]);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     const char* argv[] = {"Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
                           "-nolisten", "tcp", "-noreset", nullptr};
-    const int spawned = posix_spawnp(&pid, "Xvfb", &actions, nullptr, const_cast<char**>(argv), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    pid = fork();
+    if (pid == 0) {
+      // A test binary killed by a time-out never reaches TearDown: the server
+      // must not outlive it.
+      prctl(PR_SET_PDEATHSIG, SIGTERM);
+      close(fds[0]);
+      const int null = open("/dev/null", O_WRONLY);
+      if (null >= 0) dup2(null, 2);
+      execvp("Xvfb", const_cast<char**>(argv));
+      _exit(127);
+    }
+    const int spawned = pid > 0 ? 0 : -1;
     close(fds[1]);
     ASSERT_EQ(spawned, 0) << "Xvfb could not be started (is the xvfb package installed?)";
     std::string number;
