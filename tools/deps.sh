@@ -1,19 +1,38 @@
 #!/usr/bin/env bash
-# Installs every Debian package that building, running and testing Quelmar needs.
-# Idempotent; uses sudo when not run as root.
+# Installs the Debian packages one purpose needs; idempotent, sudo when not root.
+#   bash tools/deps.sh run     building the plug-in and the renderer, and rendering
+#   bash tools/deps.sh test    the test suite and the benchmarks on top (test hosts,
+#                              peers for the benchmark, cross compilers, X server...)
+# Several purposes may be given at once.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config git ca-certificates
-  libgtest-dev libgmock-dev libbenchmark-dev
-  g++-mingw-w64-i686
+# Building and running Quelmar.so, quelmar-render and quelmar-snapshot.
+run_packages=(
+  build-essential cmake ninja-build pkg-config
   libcairo2-dev libfontconfig-dev libfreetype-dev fonts-liberation
   libsndfile1-dev libebur128-dev
+)
+
+# Only for tests and benchmarks: nothing a user rendering files needs.
+test_packages=(
+  git ca-certificates
+  libgtest-dev libgmock-dev libbenchmark-dev
+  g++-mingw-w64-i686
   ardour qtractor lsp-plugins-vst
 )
 
+wanted=()
+[ $# -gt 0 ] || set -- run
+for purpose in "$@"; do
+  case $purpose in
+    run) wanted+=("${run_packages[@]}") ;;
+    test) wanted+=("${test_packages[@]}") ;;
+    *) echo "tools/deps.sh: unknown purpose '$purpose' (give run and/or test)" >&2; exit 2 ;;
+  esac
+done
+
 missing=()
-for p in "${packages[@]}"; do
+for p in "${wanted[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -eq 0 ]; then
