@@ -25,12 +25,19 @@ constexpr std::size_t kQueuedChunks = 8;
 
 LoudnessMeter::LoudnessMeter(int channels, int sampleRate, Scope scope)
     : scope_(scope), channels_(channels), chunkSamples_(kChunkFrames * static_cast<std::size_t>(channels)) {
-  const int mode = scope == Scope::Full
-                       ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | EBUR128_MODE_TRUE_PEAK
-                       : EBUR128_MODE_I;
+  const int mode =
+      scope == Scope::Full ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK : EBUR128_MODE_I;
   state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
   if (state_ == nullptr) throw std::bad_alloc();
   if (channels == 1) ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
+  if (scope == Scope::Full) {
+    try {
+      truePeak_ = std::make_unique<TruePeakMeter>(channels, sampleRate);
+    } catch (...) {
+      ebur128_destroy(&state_);
+      throw;
+    }
+  }
   filling_.reserve(chunkSamples_);
   worker_ = std::thread([this] { work(); });
 }
@@ -86,7 +93,14 @@ void LoudnessMeter::work() {
     }
     const std::size_t frames = chunk.size() / static_cast<std::size_t>(channels_);
     // Its only failure is running out of memory for the block history.
-    const bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
+    bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
+    if (measured && truePeak_ != nullptr) {
+      try {
+        truePeak_->add(chunk.data(), frames);
+      } catch (const std::bad_alloc&) {
+        measured = false;
+      }
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (!measured) {
       failed_ = true;
@@ -122,12 +136,9 @@ LoudnessFigures LoudnessMeter::figures() {
   }
   if (scope_ == Scope::Full) {
     if (ebur128_loudness_range(state_, &value) == EBUR128_SUCCESS && std::isfinite(value)) figures.rangeLu = value;
-    double truePeak = 0.0;
+    const double truePeak = truePeak_->peak();
     double samplePeak = 0.0;
     for (int channel = 0; channel < channels_; ++channel) {
-      if (ebur128_true_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
-        truePeak = std::max(truePeak, value);
-      }
       if (ebur128_sample_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
         samplePeak = std::max(samplePeak, value);
       }

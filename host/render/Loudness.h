@@ -2,6 +2,8 @@
 // Loudness as EBU R 128 / ITU-R BS.1770 measure it (libebur128), and the
 // largest gain reduction seen between the input and the aligned output.
 
+#include "host/render/TruePeakMeter.h"
+
 #include <ebur128.h>
 
 #include <cmath>
@@ -9,6 +11,7 @@
 #include <cstddef>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -47,6 +50,7 @@ class LoudnessMeter {
   void stop();
 
   ebur128_state* state_;
+  std::unique_ptr<TruePeakMeter> truePeak_;  // Full scope only
   Scope scope_;
   int channels_;
   std::size_t chunkSamples_;
