@@ -135,6 +135,15 @@ Options parseOptions(const std::vector<std::string>& args) {
       if (options.format.empty()) throw UsageError("--format needs a value (see --help)");
     } else if (name == "--bits") {
       options.bits = parseBits(value());
+    } else if (name == "--dither") {
+      const std::string choice = value();
+      if (choice == "none") {
+        options.dither = DitherChoice::None;
+      } else if (choice == "tpdf") {
+        options.dither = DitherChoice::Tpdf;
+      } else {
+        throw UsageError("--dither: " + quoted(choice) + " is not a dither: give none or tpdf");
+      }
     } else if (name == "--plugin") {
       options.plugin = value();
       if (options.plugin.empty()) throw UsageError("--plugin needs a path");
@@ -187,6 +196,9 @@ Output file:
                       default: from OUTPUT's extension
   --bits N            16, 24, 32 (integer) or float; default: the input's
                       sample format where the output format holds it, else 24
+  --dither none|tpdf  rounding to integer samples: TPDF dither or plain
+                      rounding; default: TPDF for 16-bit output, none for
+                      24 and 32-bit (tpdf forces it there)
   --keep-latency      write the plug-in's output as it comes, delayed by its
                       latency (and that much longer), instead of aligned
   --force, -f         replace an existing OUTPUT

@@ -9,6 +9,7 @@
 namespace render {
 
 enum class SampleFormat { Pcm16, Pcm24, Pcm32, Float };
+enum class DitherChoice { None, Tpdf };
 
 // The plug-in settings in the units people think in: whole tenths of a
 // decibel, exactly what the plug-in's own faders step through.
@@ -29,6 +30,7 @@ struct Options {
   std::optional<double> targetLufs;
   std::string format;  // empty: from the output file's extension
   std::optional<SampleFormat> bits;
+  std::optional<DitherChoice> dither;  // unset: TPDF for 16-bit output, none otherwise
   std::string plugin;  // empty: the Quelmar.so beside the executable
   bool keepLatency = false;
   bool force = false;

@@ -1,5 +1,6 @@
 #include "host/render/RenderPass.h"
 
+#include "host/render/Dither.h"
 #include "host/render/Errors.h"
 #include "host/render/Progress.h"
 
@@ -89,7 +90,8 @@ class Pass {
         delay_(channels_, std::max(0, latency_)), keepLatency_(keepLatency),
         interleaved_(block_ * 2), in_{std::vector<float>(block_), std::vector<float>(block_)},
         out_{std::vector<float>(block_), std::vector<float>(block_)},
-        delayed_{std::vector<float>(block_), std::vector<float>(block_)}, written_(block_ * 2) {}
+        delayed_{std::vector<float>(block_), std::vector<float>(block_)}, written_(block_ * 2),
+        packed_(sinks.dither != nullptr ? block_ * 2 : 0) {}
 
   // False when the effect changed its latency on the first block; the caller
   // then restarts it and runs a fresh pass.
@@ -186,8 +188,15 @@ class Pass {
         interleaved[2 * frame + 1] = out_[1][from + frame];
       }
     }
+    if (sinks_.dither != nullptr) sinks_.dither->apply(interleaved, count, packed_.data());
     if (sinks_.output != nullptr) sinks_.output->add(interleaved, count);
-    if (sinks_.file != nullptr) sinks_.file->write(interleaved, count);
+    if (sinks_.file != nullptr) {
+      if (sinks_.dither != nullptr) {
+        sinks_.file->writePacked(packed_.data(), count);
+      } else {
+        sinks_.file->write(interleaved, count);
+      }
+    }
     result.outputFrames += static_cast<std::int64_t>(count);
   }
 
@@ -207,6 +216,7 @@ class Pass {
   std::vector<float> out_[2];
   std::vector<float> delayed_[2];
   std::vector<float> written_;
+  std::vector<std::int32_t> packed_;
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 namespace render {
 
+class Dither;
 class Progress;
 
 class AudioSource {
@@ -63,6 +64,9 @@ struct PassSinks {
   // Integer files cannot hold samples beyond full scale; clipping them here
   // lets the meters read what the file will hold.
   bool clipToFullScale = false;
+  // Rounds the output for an integer file; the output meter then reads the
+  // rounded samples, as the file holds them.
+  Dither* dither = nullptr;
   Progress* progress = nullptr;
 };
 

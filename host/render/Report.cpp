@@ -95,7 +95,9 @@ std::string formatTable(const Report& report) {
   std::string text;
   text += report.input + " -> " + report.output + "\n";
   text += "  " + std::to_string(report.sampleRate) + " Hz " + (report.channels == 1 ? "mono" : "stereo") + ", " +
-          duration(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat + "\n";
+          duration(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat +
+          (report.dither == "TPDF" ? " with TPDF dither" : report.dither == "none" ? ", rounded without dither" : "") +
+          "\n";
   text += "  " + (report.effectName.empty() ? report.effectPath : report.effectName) + ": " + settings(report) + "\n";
   text += "  latency " + std::to_string(report.latency) + " samples, " +
           (report.keepLatency ? "kept (output " + std::to_string(report.outputFrames - report.inputFrames) +
@@ -131,6 +133,7 @@ std::string formatJson(const Report& report) {
   text += "  \"input\": " + jsonString(report.input) + ",\n";
   text += "  \"output\": " + jsonString(report.output) + ",\n";
   text += "  \"output_format\": " + jsonString(report.outputFormat) + ",\n";
+  text += "  \"dither\": " + jsonString(report.dither == "TPDF" ? "tpdf" : "none") + ",\n";
   text += "  \"plugin\": " + jsonString(report.effectPath) + ",\n";
   text += "  \"plugin_name\": " + jsonString(report.effectName) + ",\n";
   text += "  \"sample_rate\": " + std::to_string(report.sampleRate) + ",\n";

@@ -16,6 +16,7 @@ struct Report {
   std::string input;
   std::string output;
   std::string outputFormat;
+  std::string dither;  // "TPDF", "none", or empty where nothing is rounded (float, lossy)
   std::string effectPath;
   std::string effectName;
   bool quelmarControls = false;

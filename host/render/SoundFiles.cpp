@@ -286,6 +286,10 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
   chosen.sfFormat = format->major | subtypeOf(sampleFormat);
   chosen.description = std::string(format->description) + " " + bitsName(sampleFormat);
   chosen.integer = sampleFormat != SampleFormat::Float;
+  chosen.pcmBits = sampleFormat == SampleFormat::Pcm16   ? 16
+                   : sampleFormat == SampleFormat::Pcm24 ? 24
+                   : sampleFormat == SampleFormat::Pcm32 ? 32
+                                                         : 0;
   return chosen;
 }
 
@@ -369,6 +373,18 @@ void OutputFile::write(const float* interleaved, std::size_t frames) {
   if (frames == 0) return;
   errno = 0;
   const sf_count_t wrote = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
+  if (wrote != static_cast<sf_count_t>(frames)) {
+    const int error = errno;
+    const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
+    discard();
+    throw RenderError(path_ + ": cannot write: " + why);
+  }
+}
+
+void OutputFile::writePacked(const std::int32_t* interleaved, std::size_t frames) {
+  if (frames == 0) return;
+  errno = 0;
+  const sf_count_t wrote = sf_writef_int(file_, interleaved, static_cast<sf_count_t>(frames));
   if (wrote != static_cast<sf_count_t>(frames)) {
     const int error = errno;
     const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));

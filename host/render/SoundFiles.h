@@ -48,6 +48,7 @@ struct OutputFormat {
   int sfFormat = 0;
   std::string description;  // "WAV 24-bit"
   bool integer = true;      // samples beyond full scale are clipped
+  int pcmBits = 0;          // 16, 24 or 32 for integer PCM; 0 for float and lossy formats
 };
 
 // From --format (or the output file's extension), --bits (or the input's
@@ -72,6 +73,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void write(const float* interleaved, std::size_t frames);
+  // Integer samples scaled to 32 bits, for output rounded by the caller.
+  void writePacked(const std::int32_t* interleaved, std::size_t frames);
   // Finishes the file and renames it into place. Throws RenderError; the
   // temporary file is gone either way.
   void commit();

@@ -1,5 +1,6 @@
 // quelmar-render: the loudness maximizer from the command line.
 
+#include "host/render/Dither.h"
 #include "host/render/Effect.h"
 #include "host/render/Errors.h"
 #include "host/render/Loudness.h"
@@ -70,6 +71,14 @@ int run(const Options& options) {
   std::unique_ptr<InputFile> input = InputFile::open(inputPath);
   const OutputFormat format = chooseOutputFormat(outputPath, options.format, options.bits, input->sfFormat());
   checkOutputPath(inputPath, outputPath, options.force);
+  if (options.dither == DitherChoice::Tpdf && format.pcmBits == 0) {
+    throw UsageError("--dither tpdf rounds to integer samples, and " + format.description +
+                     " holds none: give --bits 16, 24 or 32 with a PCM format");
+  }
+  // Rounding to 16 bits is audible on quiet passages; at 24 bits and more
+  // it lies far below any playback's own noise.
+  const bool dithered =
+      options.dither ? *options.dither == DitherChoice::Tpdf : format.pcmBits > 0 && format.pcmBits <= 16;
 
   const std::string pluginPath = options.plugin.empty() ? exeDirectory + "/Quelmar.so" : options.plugin;
   std::unique_ptr<Effect> effect = Effect::load(pluginPath, input->sampleRate(), kBlockSize);
@@ -137,6 +146,8 @@ int run(const Options& options) {
   sinks.measureReduction = true;
   sinks.file = output.get();
   sinks.clipToFullScale = format.integer;
+  std::optional<Dither> dither;
+  if (dithered) sinks.dither = &dither.emplace(channels, format.pcmBits);
   sinks.progress = &progress;
   progress.begin(search ? "final render" : "rendering", source->frames());
   const PassResult result = renderPass(*source, *effect, controls, options.keepLatency, sinks);
@@ -147,6 +158,7 @@ int run(const Options& options) {
   report.input = inputPath;
   report.output = outputPath;
   report.outputFormat = format.description;
+  report.dither = dithered ? "TPDF" : format.pcmBits > 0 ? "none" : "";
   report.effectPath = effect->path();
   report.effectName = effect->name();
   report.quelmarControls = effect->hasQuelmarControls();
