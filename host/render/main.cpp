@@ -44,12 +44,34 @@ bool isFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// Relative to the executable's directory unless absolute; without the
+// "bin/.." the report would otherwise show.
+std::string besideExecutable(const std::string& exeDirectory, const std::string& path) {
+  const std::string joined = !path.empty() && path[0] == '/' ? path : exeDirectory + "/" + path;
+  char resolved[PATH_MAX + 1];
+  return realpath(joined.c_str(), resolved) != nullptr ? std::string(resolved) : joined;
+}
+
+// In a build directory the example sits beside the binary; installed, under
+// <prefix>/share; the source copy is the last resort.
 std::string bundledExample(const std::string& exeDirectory) {
   const std::string beside = exeDirectory + "/examples/quelmar-example.ogg";
   if (isFile(beside)) return beside;
+  const std::string installed = besideExecutable(exeDirectory, QUELMAR_INSTALLED_EXAMPLE);
+  if (isFile(installed)) return installed;
   if (isFile(QUELMAR_SOURCE_EXAMPLE)) return QUELMAR_SOURCE_EXAMPLE;
-  throw RenderError(std::string("the bundled example is missing (looked for ") + beside + " and " +
-                    QUELMAR_SOURCE_EXAMPLE + ")");
+  throw RenderError(std::string("the bundled example is missing (looked for ") + beside + ", " + installed +
+                    " and " + QUELMAR_SOURCE_EXAMPLE + ")");
+}
+
+// Beside the binary in a build directory, <prefix>/lib/vst once installed.
+std::string defaultPlugin(const std::string& exeDirectory) {
+  const std::string beside = exeDirectory + "/Quelmar.so";
+  if (isFile(beside)) return beside;
+  const std::string installed = besideExecutable(exeDirectory, QUELMAR_INSTALLED_PLUGIN);
+  if (isFile(installed)) return installed;
+  throw RenderError("Quelmar.so is neither beside quelmar-render (" + beside + ") nor where it is installed (" +
+                    installed + "); give --plugin PATH");
 }
 
 std::string decibels(int tenths) {
@@ -80,7 +102,7 @@ int run(const Options& options) {
   const bool dithered =
       options.dither ? *options.dither == DitherChoice::Tpdf : format.pcmBits > 0 && format.pcmBits <= 16;
 
-  const std::string pluginPath = options.plugin.empty() ? exeDirectory + "/Quelmar.so" : options.plugin;
+  const std::string pluginPath = options.plugin.empty() ? defaultPlugin(exeDirectory) : options.plugin;
   std::unique_ptr<Effect> effect = Effect::load(pluginPath, input->sampleRate(), kBlockSize);
   const Controls& asked = options.controls;
   const bool wantsControls = asked.thresholdTenths || asked.ceilingTenths || asked.link || asked.isp ||
