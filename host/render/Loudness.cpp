@@ -152,6 +152,20 @@ LoudnessFigures LoudnessMeter::figures() {
   return figures;
 }
 
+double LoudnessMeter::combinedIntegratedLufs(const std::vector<LoudnessMeter*>& meters) {
+  std::vector<ebur128_state*> states;
+  for (LoudnessMeter* meter : meters) {
+    meter->figures();
+    states.push_back(meter->state_);
+  }
+  double value = 0.0;
+  if (states.empty() || ebur128_loudness_global_multiple(states.data(), states.size(), &value) != EBUR128_SUCCESS ||
+      !std::isfinite(value)) {
+    return kSilence;
+  }
+  return value;
+}
+
 GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nominalGainDb)
     : channels_(channels),
       windowFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate) / 500)),  // 2 ms

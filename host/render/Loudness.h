@@ -43,6 +43,9 @@ class LoudnessMeter {
   void add(const float* interleaved, std::size_t frames);
   // Waits for the measurement to catch up; nothing may be added afterwards.
   LoudnessFigures figures();
+  // The integrated loudness of all these meters' audio taken as one
+  // programme, as an album is measured; -inf for silence. Finishes each.
+  static double combinedIntegratedLufs(const std::vector<LoudnessMeter*>& meters);
 
  private:
   void hand(std::vector<float> chunk);

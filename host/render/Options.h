@@ -26,6 +26,11 @@ struct Options {
 
   std::string input;   // empty: the bundled example
   std::string output;  // empty only together with an empty input
+  // A batch: every input rendered into outDir with the same settings.
+  std::string outDir;
+  std::vector<std::string> inputs;
+  int jobs = 0;  // files rendered at once; 0: one per core
+  bool album = false;
   Controls controls;
   std::optional<double> targetLufs;
   std::string format;  // empty: from the output file's extension

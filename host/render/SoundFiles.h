@@ -82,7 +82,7 @@ class OutputFile {
 
  private:
   OutputFile(std::string path, std::string temporary, int descriptor, sf_private_tag* file, bool replace,
-             int channels);
+             int channels, int slot);
   void discard();
 
   std::string path_;
@@ -91,10 +91,11 @@ class OutputFile {
   sf_private_tag* file_;
   bool replace_;
   int channels_;
+  int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
 };
 
-// Removes the temporary output when the render is interrupted by a signal, so
-// Ctrl-C leaves nothing behind either. Call once, early.
+// Removes the temporary outputs when the render is interrupted by a signal, so
+// Ctrl-C leaves nothing behind either. Call once, early, before any thread.
 void installInterruptCleanup();
 
 }  // namespace render
