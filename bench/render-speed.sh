@@ -2,27 +2,34 @@
 # Times the whole job of quelmar-render (read, plug-in, write, loudness of
 # input and output) on a 10-minute stereo file, and prints x real time.
 #   bash bench/render-speed.sh [BUILD_DIR] [RUNS]     (default: build, 5)
-# Each run's wall and CPU time is printed, then the median. Another renderer
-# can be compared with QUELMAR_RENDER=/path/to/quelmar-render.
+# With QUELMAR_COMPARE=/path/to/another/quelmar-render (its Quelmar.so beside
+# it) the two are run in turns, so both see the same machine load.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
 runs=${2:-5}
-render=${QUELMAR_RENDER:-$build/quelmar-render}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 "$build/bench/quelmar-long-input" "$here/examples/quelmar-example.ogg" "$work/ten-minutes.wav" 10
 seconds=600
-walls=()
+renderers=("$build/quelmar-render")
+[ -n "${QUELMAR_COMPARE:-}" ] && renderers+=("$QUELMAR_COMPARE")
+
+declare -A walls
 for run in $(seq "$runs"); do
-  /usr/bin/time -f "%e %U %S" -o "$work/time" "$render" "$work/ten-minutes.wav" "$work/master.wav" \
-    --threshold -8 --ceiling -1 --isp --quiet --force > /dev/null
-  read -r wall user sys < "$work/time"
-  walls+=("$wall")
-  awk -v w="$wall" -v u="$user" -v s="$sys" -v a="$seconds" -v r="$run" \
-    'BEGIN { printf "run %d: %.2f s wall, %.2f s CPU, %.0fx real time\n", r, w, u + s, a / w }'
+  for render in "${renderers[@]}"; do
+    /usr/bin/time -f "%e %U %S" -o "$work/time" "$render" "$work/ten-minutes.wav" "$work/master.wav" \
+      --threshold -8 --ceiling -1 --isp --quiet --force > /dev/null
+    read -r wall user sys < "$work/time"
+    walls[$render]="${walls[$render]:-} $wall"
+    awk -v w="$wall" -v u="$user" -v s="$sys" -v a="$seconds" -v r="$run" -v n="$render" \
+      'BEGIN { printf "%s run %d: %.2f s wall, %.2f s CPU, %.0fx real time\n", n, r, w, u + s, a / w }'
+  done
 done
-median=$(printf '%s\n' "${walls[@]}" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
-awk -v w="$median" -v a="$seconds" 'BEGIN { printf "median: %.2f s for 10 minutes of stereo audio, %.0fx real time\n", w, a / w }'
+for render in "${renderers[@]}"; do
+  median=$(printf '%s\n' ${walls[$render]} | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')
+  awk -v w="$median" -v a="$seconds" -v n="$render" \
+    'BEGIN { printf "%s median: %.2f s for 10 minutes of stereo audio, %.0fx real time\n", n, w, a / w }'
+done
 echo "load average: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace render {
@@ -53,31 +54,24 @@ namespace {
 // each output frame beside the input frame it came from.
 class InputDelay {
  public:
-  InputDelay(int channels, int latency)
-      : length_(static_cast<std::size_t>(latency)), ring_(static_cast<std::size_t>(channels)) {
-    for (std::vector<float>& ring : ring_) ring.assign(length_, 0.0f);
+  InputDelay(int channels, int latency, std::size_t blockFrames)
+      : length_(static_cast<std::size_t>(latency)), line_(static_cast<std::size_t>(channels)) {
+    for (std::vector<float>& line : line_) line.assign(length_ + blockFrames, 0.0f);
   }
+  // Each channel's line holds the last `length_` input frames, then the new
+  // block: the delayed block is its front. Copies only, no per-sample work.
   void run(float* const* in, float* const* out, std::size_t frames) {
-    for (std::size_t channel = 0; channel < ring_.size(); ++channel) {
-      if (length_ == 0) {
-        std::copy_n(in[channel], frames, out[channel]);
-        continue;
-      }
-      std::vector<float>& ring = ring_[channel];
-      std::size_t at = position_;
-      for (std::size_t frame = 0; frame < frames; ++frame) {
-        out[channel][frame] = ring[at];
-        ring[at] = in[channel][frame];
-        if (++at == length_) at = 0;
-      }
+    for (std::size_t channel = 0; channel < line_.size(); ++channel) {
+      float* line = line_[channel].data();
+      std::copy_n(in[channel], frames, line + length_);
+      std::copy_n(line, frames, out[channel]);
+      std::memmove(line, line + frames, length_ * sizeof(float));
     }
-    if (length_ != 0) position_ = (position_ + frames) % length_;
   }
 
  private:
   std::size_t length_;
-  std::size_t position_ = 0;
-  std::vector<std::vector<float>> ring_;
+  std::vector<std::vector<float>> line_;
 };
 
 class Pass {
@@ -87,7 +81,7 @@ class Pass {
       : effectPath_(effectPath), source_(source), instance_(instance), sinks_(sinks), channels_(source.channels()),
         reduction_(channels_, sampleRate, instance.nominalGainDb()),
         block_(static_cast<std::size_t>(blockSize)), latency_(instance.latency()),
-        delay_(channels_, std::max(0, latency_)), keepLatency_(keepLatency),
+        delay_(channels_, std::max(0, latency_), block_), keepLatency_(keepLatency),
         interleaved_(block_ * 2), in_{std::vector<float>(block_), std::vector<float>(block_)},
         out_{std::vector<float>(block_), std::vector<float>(block_)},
         delayed_{std::vector<float>(block_), std::vector<float>(block_)}, written_(block_ * 2),
