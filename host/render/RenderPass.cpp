@@ -11,6 +11,36 @@
 
 namespace render {
 
+namespace {
+constexpr std::size_t kPieceFrames = 65536;
+}
+
+FileSource::FileSource(InputFile& file)
+    : file_(file), piece_(kPieceFrames * static_cast<std::size_t>(file.channels())) {}
+
+std::size_t FileSource::read(float* interleaved, std::size_t frames) {
+  const std::size_t channels = static_cast<std::size_t>(file_.channels());
+  std::size_t done = 0;
+  while (done < frames) {
+    if (used_ == filled_) {
+      filled_ = file_.read(piece_.data(), kPieceFrames);
+      used_ = 0;
+      if (filled_ == 0) break;
+    }
+    const std::size_t take = std::min(frames - done, filled_ - used_);
+    std::copy_n(piece_.data() + used_ * channels, take * channels, interleaved + done * channels);
+    used_ += take;
+    done += take;
+  }
+  return done;
+}
+
+void FileSource::rewind() {
+  file_.rewind();
+  filled_ = 0;
+  used_ = 0;
+}
+
 std::unique_ptr<MemorySource> MemorySource::load(InputFile& file, std::size_t limitBytes, LoudnessMeter* meter,
                                                  Progress* progress) {
   const std::size_t channels = static_cast<std::size_t>(file.channels());

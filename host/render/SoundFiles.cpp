@@ -391,31 +391,50 @@ void OutputFile::discard() {
   disarmTemporary(slot_);
 }
 
-void OutputFile::write(const float* interleaved, std::size_t frames) {
-  if (frames == 0) return;
+namespace {
+constexpr std::size_t kPieceSamples = 65536 * 2;
+}
+
+void OutputFile::check(std::int64_t wrote, std::size_t frames) {
+  if (wrote == static_cast<sf_count_t>(frames)) return;
+  const int error = errno;
+  const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
+  discard();
+  throw RenderError(path_ + ": cannot write: " + why);
+}
+
+void OutputFile::flush() {
+  const std::size_t channels = static_cast<std::size_t>(channels_);
   errno = 0;
-  const sf_count_t wrote = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
-  if (wrote != static_cast<sf_count_t>(frames)) {
-    const int error = errno;
-    const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
-    discard();
-    throw RenderError(path_ + ": cannot write: " + why);
+  if (!pendingFloat_.empty()) {
+    const std::size_t frames = pendingFloat_.size() / channels;
+    check(sf_writef_float(file_, pendingFloat_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingFloat_.clear();
   }
+  if (!pendingPacked_.empty()) {
+    const std::size_t frames = pendingPacked_.size() / channels;
+    check(sf_writef_int(file_, pendingPacked_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingPacked_.clear();
+  }
+}
+
+void OutputFile::write(const float* interleaved, std::size_t frames) {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingPacked_.empty()) flush();
+  pendingFloat_.insert(pendingFloat_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingFloat_.size() >= kPieceSamples) flush();
 }
 
 void OutputFile::writePacked(const std::int32_t* interleaved, std::size_t frames) {
-  if (frames == 0) return;
-  errno = 0;
-  const sf_count_t wrote = sf_writef_int(file_, interleaved, static_cast<sf_count_t>(frames));
-  if (wrote != static_cast<sf_count_t>(frames)) {
-    const int error = errno;
-    const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
-    discard();
-    throw RenderError(path_ + ": cannot write: " + why);
-  }
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingFloat_.empty()) flush();
+  pendingPacked_.insert(pendingPacked_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingPacked_.size() >= kPieceSamples) flush();
 }
 
 void OutputFile::commit() {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  flush();
   // Encoders flush their last blocks and rewrite headers on close, so a full
   // disk may only show here.
   errno = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct sf_private_tag;
 
@@ -72,6 +73,8 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // Both gather frames into large pieces, so the file sees one system call
+  // per piece; a failure may therefore show on a later call or on commit().
   void write(const float* interleaved, std::size_t frames);
   // Integer samples scaled to 32 bits, for output rounded by the caller.
   void writePacked(const std::int32_t* interleaved, std::size_t frames);
@@ -84,6 +87,8 @@ class OutputFile {
   OutputFile(std::string path, std::string temporary, int descriptor, sf_private_tag* file, bool replace,
              int channels, int slot);
   void discard();
+  void flush();
+  void check(std::int64_t wrote, std::size_t frames);
 
   std::string path_;
   std::string temporary_;
@@ -92,6 +97,8 @@ class OutputFile {
   bool replace_;
   int channels_;
   int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
+  std::vector<float> pendingFloat_;
+  std::vector<std::int32_t> pendingPacked_;
 };
 
 // Removes the temporary outputs when the render is interrupted by a signal, so
