@@ -21,9 +21,9 @@ namespace render {
 
 namespace {
 
-// Decoded inputs an album keeps in memory across its passes; files beyond it
-// are decoded again for each pass.
-constexpr std::int64_t kAlbumCacheBytes = std::int64_t{2} << 30;
+// Decoded inputs kept in memory across the passes of searches (an album's, or
+// the files' own ones at once); files beyond it are decoded again for each pass.
+constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
 
 std::string nameOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
@@ -126,6 +126,7 @@ class Batch {
   void separately() {
     // The bar's length is the inputs' frames, known as each is opened.
     progress_.begin("rendering " + std::to_string(options_.inputs.size()) + " files", 0);
+    std::atomic<std::int64_t> budget{kCacheBytes};
     forEach(options_.inputs.size(), jobs_, [&](std::size_t i) {
       try {
         Progress share(progress_);
@@ -134,7 +135,7 @@ class Batch {
         std::optional<SearchOutcome> search;
         Controls controls = options_.controls;
         if (options_.targetLufs) {
-          search = file.search(*options_.targetLufs);
+          search = file.search(*options_.targetLufs, budget);
           controls.thresholdTenths = search->thresholdTenths;
         }
         Report report = file.finish(controls, search);
@@ -151,7 +152,7 @@ class Batch {
     std::vector<std::unique_ptr<FileRender>> files(count);
     std::vector<std::unique_ptr<Progress>> shares(count);
     std::vector<std::unique_ptr<LoudnessMeter>> inputMeters(count);
-    std::atomic<std::int64_t> budget{kAlbumCacheBytes};
+    std::atomic<std::int64_t> budget{kCacheBytes};
 
     progress_.begin("reading " + std::to_string(count) + " files", 0);
     forEach(count, jobs_, [&](std::size_t i) {

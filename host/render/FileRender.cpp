@@ -100,9 +100,9 @@ void FileRender::measure(int thresholdTenths, LoudnessMeter& meter, const std::s
   renderPass(source(), *effect_, trial, options_.keepLatency, sinks);
 }
 
-SearchOutcome FileRender::search(double targetLufs) {
+SearchOutcome FileRender::search(double targetLufs, std::atomic<std::int64_t>& cacheBudget) {
   LoudnessMeter inputMeter(channels(), sampleRate(), LoudnessMeter::Scope::IntegratedOnly);
-  load(ownBudget_, inputMeter);
+  load(cacheBudget, inputMeter);
   const double inputLufs = inputMeter.figures().integratedLufs;
   SearchOutcome outcome =
       searchThreshold(targetLufs, inputLufs, options_.controls.ceilingTenths.value_or(0), [&](int tenths) {

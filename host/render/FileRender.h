@@ -40,8 +40,10 @@ class FileRender {
   void load(std::atomic<std::int64_t>& cacheBudget, LoudnessMeter& meter);
   // A pass at this threshold, measuring the output's integrated loudness into `meter`.
   void measure(int thresholdTenths, LoudnessMeter& meter, const std::string& label);
-  // The threshold search of --target-lufs for this file alone.
-  SearchOutcome search(double targetLufs);
+  // The threshold search of --target-lufs for this file alone, its decoded
+  // input kept in memory as far as `cacheBudget` (shared by files searched
+  // at once) allows.
+  SearchOutcome search(double targetLufs, std::atomic<std::int64_t>& cacheBudget);
 
   // The final render with these settings: the file written and put in place,
   // the loudness before and after measured in full. The meters stay for an
@@ -67,7 +69,6 @@ class FileRender {
   std::unique_ptr<MemorySource> memory_;
   std::int64_t cachedBytes_ = 0;
   std::atomic<std::int64_t>* budget_ = nullptr;
-  std::atomic<std::int64_t> ownBudget_{std::int64_t{2} << 30};  // a file's own search: up to 2 GiB decoded
   std::unique_ptr<LoudnessMeter> before_;
   std::unique_ptr<LoudnessMeter> after_;
   int passes_ = 0;

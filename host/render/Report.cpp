@@ -28,10 +28,13 @@ std::string duration(std::int64_t frames, int rate) {
   return text;
 }
 
-std::string settings(const Report& report) {
+std::string settings(const Report& report, bool thresholdPerFile = false) {
   if (!report.quelmarControls) return "its own settings";
   const Controls& c = report.controls;
-  return "threshold " + decibelsOfTenths(c.thresholdTenths.value_or(0)) + " dB, ceiling " +
+  const std::string threshold = thresholdPerFile && report.targetLufs
+                                    ? "threshold per file for " + fixed(*report.targetLufs) + " LUFS"
+                                    : "threshold " + decibelsOfTenths(c.thresholdTenths.value_or(0)) + " dB";
+  return threshold + ", ceiling " +
          decibelsOfTenths(c.ceilingTenths.value_or(0)) + " dB, link " + (c.link ? "on" : "off") + ", ISP " +
          (c.isp ? "on" : "off");
 }
@@ -158,7 +161,8 @@ std::string formatBatchTable(const BatchReport& batch) {
   std::string text = std::to_string(count) + (count == 1 ? " file" : " files") + " -> " + batch.outDir + "/ (" +
                      std::to_string(batch.jobs) + " at a time)";
   if (first != nullptr) {
-    text += ", " + (first->effectName.empty() ? first->effectPath : first->effectName) + ": " + settings(*first);
+    text += ", " + (first->effectName.empty() ? first->effectPath : first->effectName) + ": " +
+            settings(*first, first->search.has_value());
   }
   text += "\n";
   if (batch.album) text += "  whole album: " + albumLine(batch, static_cast<int>(written)) + "\n";

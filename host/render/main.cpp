@@ -8,6 +8,7 @@
 #include "host/render/Report.h"
 #include "host/render/SoundFiles.h"
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -20,6 +21,9 @@ namespace {
 using namespace render;
 
 const char* const kExampleOutput = "quelmar-example-master.wav";
+// Decoded input kept in memory for the passes of a threshold search; longer
+// files are decoded again for each pass instead.
+constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
 
 std::string executableDirectory() {
   char path[PATH_MAX + 1];
@@ -94,7 +98,8 @@ int run(const Options& options) {
   std::optional<SearchOutcome> search;
   Controls controls = options.controls;
   if (options.targetLufs) {
-    search = file.search(*options.targetLufs);
+    std::atomic<std::int64_t> cacheBudget{kCacheBytes};
+    search = file.search(*options.targetLufs, cacheBudget);
     controls.thresholdTenths = search->thresholdTenths;
   }
   const Report report = file.finish(controls, search);
