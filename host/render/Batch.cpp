@@ -149,10 +149,11 @@ class Batch {
 
   void album() {
     const std::size_t count = options_.inputs.size();
-    std::vector<std::unique_ptr<FileRender>> files(count);
-    std::vector<std::unique_ptr<Progress>> shares(count);
-    std::vector<std::unique_ptr<LoudnessMeter>> inputMeters(count);
+    // Declared first: the files give back what they took from it as they go.
     std::atomic<std::int64_t> budget{kCacheBytes};
+    std::vector<std::unique_ptr<Progress>> shares(count);
+    std::vector<std::unique_ptr<FileRender>> files(count);
+    std::vector<std::unique_ptr<LoudnessMeter>> inputMeters(count);
 
     progress_.begin("reading " + std::to_string(count) + " files", 0);
     forEach(count, jobs_, [&](std::size_t i) {

@@ -94,11 +94,11 @@ int run(const Options& options) {
     outputPath = kExampleOutput;
   }
   Progress progress(!options.quiet);
+  std::atomic<std::int64_t> cacheBudget{kCacheBytes};  // outlives the file, which gives back what it took
   FileRender file(inputPath, outputPath, options, pluginPath, progress);
   std::optional<SearchOutcome> search;
   Controls controls = options.controls;
   if (options.targetLufs) {
-    std::atomic<std::int64_t> cacheBudget{kCacheBytes};
     search = file.search(*options.targetLufs, cacheBudget);
     controls.thresholdTenths = search->thresholdTenths;
   }
