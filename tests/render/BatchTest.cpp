@@ -5,6 +5,8 @@
 
 #include <ebur128.h>
 
+#include <csignal>
+
 namespace rendertest {
 namespace {
 
@@ -91,6 +93,40 @@ TEST(Batch, NamesComeFromTheInputsAndMayNotCollide) {
   EXPECT_NE(flac.out.find("\"output\": \"out/a.flac\""), std::string::npos) << flac.out;
   EXPECT_EQ(jsonNumber(flac.out, "total", "written"), 1);
   EXPECT_EQ(jsonNumber(flac.out, "total", "failed"), 0);
+}
+
+// Interrupted with two files under way, both temporary files go with the process.
+TEST(Batch, InterruptedLeavesNoTemporaryFiles) {
+  TempDir dir;
+  Sound in = sine(48000, 2, 120.0, 440.0, -6.0);
+  in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  writeSound(dir / "a.wav", in);
+  writeSound(dir / "b.wav", in);
+  std::filesystem::create_directory(dir / "out");
+  const pid_t child = fork();
+  if (child == 0) {
+    if (chdir(dir.path().c_str()) != 0) _exit(126);
+    const int null = open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    execl(QUELMAR_RENDER_PATH, QUELMAR_RENDER_PATH, "--out-dir", "out", "--jobs", "2", "a.wav", "b.wav",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  bool sawBoth = false;
+  for (int i = 0; i < 4000 && !sawBoth; ++i) {
+    usleep(5000);
+    std::size_t temporaries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "out")) {
+      temporaries += entry.path().filename().string().find(".quelmar-") != std::string::npos;
+    }
+    sawBoth = temporaries == 2;
+  }
+  kill(child, SIGINT);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(sawBoth);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "finished before it could be interrupted";
+  EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));
 }
 
 double albumLoudness(const std::vector<std::string>& paths) {
