@@ -5,6 +5,8 @@
 #include <ebur128.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -173,8 +175,18 @@ GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nomi
 
 namespace {
 
+// Magnitudes compared as bit patterns, whose integer order is the numeric
+// one: an integer maximum becomes vector code, a float one (kept NaN-exact)
+// does not.
 float peakOf(const float* samples, std::size_t count, float peak) {
-  for (std::size_t i = 0; i < count; ++i) peak = std::max(peak, std::fabs(samples[i]));
+  std::int32_t largest;
+  std::memcpy(&largest, &peak, sizeof largest);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::int32_t bits;
+    std::memcpy(&bits, samples + i, sizeof bits);
+    largest = std::max(largest, bits & 0x7FFFFFFF);
+  }
+  std::memcpy(&peak, &largest, sizeof peak);
   return peak;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace render {
@@ -33,11 +35,20 @@ void accumulate(float* __restrict sums, const float* __restrict source, float co
   for (std::size_t i = 0; i < count; ++i) sums[i] += coefficient * source[i];
 }
 
+// Compared as bit patterns: for magnitudes (sign bit cleared) the integer
+// order is the numeric one, and an integer maximum, unlike a float one the
+// compiler must keep NaN-exact, becomes vector code.
 QUELMAR_WIDE_VECTORS
 float largestMagnitude(const float* values, std::size_t count) {
-  float largest = 0.0f;
-  for (std::size_t i = 0; i < count; ++i) largest = std::max(largest, std::fabs(values[i]));
-  return largest;
+  std::int32_t largest = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    std::int32_t bits;
+    std::memcpy(&bits, values + i, sizeof bits);
+    largest = std::max(largest, bits & 0x7FFFFFFF);
+  }
+  float magnitude;
+  std::memcpy(&magnitude, &largest, sizeof magnitude);
+  return magnitude;
 }
 
 }  // namespace
