@@ -3,7 +3,9 @@
 # input and output) on a 10-minute stereo file, and prints x real time.
 #   bash bench/render-speed.sh [BUILD_DIR] [RUNS]     (default: build, 5)
 # With QUELMAR_COMPARE=/path/to/another/quelmar-render (its Quelmar.so beside
-# it) the two are run in turns, so both see the same machine load.
+# it) the two are run in turns, so both see the same machine load. On a
+# machine busy with other work, `chrt -f 10 bash bench/render-speed.sh` (as
+# root) gives the runs the cores for their few seconds.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$here/build}
