@@ -24,7 +24,9 @@ constexpr double kRoundingMargin = 1e-6;
 
 constexpr std::size_t kBlockFrames = 256;
 
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// ThreadSanitizer's runtime is not up yet when the loader runs the resolver
+// that picks a clone, so its builds keep the one default version.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define QUELMAR_WIDE_VECTORS __attribute__((target_clones("avx2", "default")))
 #else
 #define QUELMAR_WIDE_VECTORS
