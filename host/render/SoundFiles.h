@@ -97,6 +97,7 @@ class OutputFile {
   bool replace_;
   int channels_;
   int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
+  unsigned flushes_ = 0;
   std::vector<float> pendingFloat_;
   std::vector<std::int32_t> pendingPacked_;
 };
