@@ -236,9 +236,9 @@ class Batch {
     Controls controls = options_.controls;
     controls.thresholdTenths = figures.search.thresholdTenths;
     const std::vector<std::size_t> members = alive();
-    progress_.begin("rendering the album at " + std::to_string(figures.search.thresholdTenths / 10) + "." +
-                        std::to_string(std::abs(figures.search.thresholdTenths % 10)) + " dB",
-                    totalFrames(&files));
+    char label[64];
+    std::snprintf(label, sizeof label, "rendering the album at %.1f dB", figures.search.thresholdTenths * 0.1);
+    progress_.begin(label, totalFrames(&files));
     forEach(members.size(), jobs_, [&](std::size_t k) {
       const std::size_t i = members[k];
       try {
