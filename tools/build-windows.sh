@@ -6,6 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+bash tools/deps.sh run windows
+
 jobs=$(nproc 2>/dev/null || echo 2)
 which=${1:-all}
 

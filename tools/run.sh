@@ -6,8 +6,12 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 
-bash "$here/tools/deps.sh"
-cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
+bash "$here/tools/deps.sh" run
+# A first configure leaves out the tests and benchmarks, whose packages only
+# tools/test.sh installs; a build directory tools/test.sh made keeps them.
+lean=()
+[ -f "$here/build/CMakeCache.txt" ] || lean=(-DQUELMAR_BUILD_TESTS=OFF -DQUELMAR_BUILD_BENCH=OFF)
+cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=Release "${lean[@]}" > /dev/null
 cmake --build "$here/build" --parallel "$(nproc 2>/dev/null || echo 2)" --target quelmar-render
 
 if [ $# -eq 0 ]; then

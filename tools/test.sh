@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/deps.sh
+bash tools/deps.sh run test
 
 jobs=$(nproc 2>/dev/null || echo 2)
 export CTEST_OUTPUT_ON_FAILURE=1
@@ -18,7 +18,7 @@ build() {  # build <dir> <cmake options...>
 }
 
 echo "== normal build"
-build build -DCMAKE_BUILD_TYPE=Release
+build build -DCMAKE_BUILD_TYPE=Release -DQUELMAR_BUILD_TESTS=ON -DQUELMAR_BUILD_BENCH=ON
 ctest --test-dir build --parallel "$jobs" --timeout 600
 
 echo "== Windows plug-in under Wine"

@@ -4,6 +4,7 @@
 #include "host/render/ParameterValues.h"
 
 #include <cstring>
+#include <mutex>
 
 namespace render {
 
@@ -20,12 +21,25 @@ std::string parameterName(host::HostedPlugin& plugin, VstInt32 index) {
   return name;
 }
 
+// Hosts make, set up and close plug-in instances on one thread, and plug-ins
+// may keep process-wide state that relies on it (ours shares its graphics
+// set-up between instances). A batch's threads therefore take turns for all
+// of that; only the audio runs on several threads at once. Recursive, as a
+// failed load closes its checking instance while holding it.
+std::recursive_mutex& setupTurn() {
+  static std::recursive_mutex turn;
+  return turn;
+}
+
 }  // namespace
 
 Effect::Effect(std::unique_ptr<host::PluginLibrary> library, int sampleRate, int blockSize)
     : library_(std::move(library)), sampleRate_(sampleRate), blockSize_(blockSize) {}
 
-Effect::~Effect() = default;
+Effect::~Effect() {
+  const std::lock_guard<std::recursive_mutex> turn(setupTurn());
+  spare_.reset();
+}
 
 std::unique_ptr<host::HostedPlugin> Effect::create() {
   host::HostAnswers answers;
@@ -41,6 +55,7 @@ std::unique_ptr<host::HostedPlugin> Effect::create() {
 }
 
 std::unique_ptr<Effect> Effect::load(const std::string& path, int sampleRate, int blockSize) {
+  std::unique_lock<std::recursive_mutex> turn(setupTurn());
   std::string error;
   // Effects are free to start threads or register handlers in the libraries
   // they use; unmapping them before exit is a risk with nothing to gain.
@@ -75,13 +90,18 @@ std::unique_ptr<Effect> Effect::load(const std::string& path, int sampleRate, in
 }
 
 std::unique_ptr<EffectInstance> Effect::instantiate(const Controls& controls) {
-  std::unique_ptr<host::HostedPlugin> plugin = spare_ ? std::move(spare_) : create();
+  std::unique_ptr<host::HostedPlugin> plugin;
+  {
+    const std::lock_guard<std::recursive_mutex> turn(setupTurn());
+    plugin = spare_ ? std::move(spare_) : create();
+  }
   return std::make_unique<EffectInstance>(std::move(plugin), controls, quelmarControls_, sampleRate_, blockSize_);
 }
 
 EffectInstance::EffectInstance(std::unique_ptr<host::HostedPlugin> plugin, const Controls& controls,
                                bool quelmarControls, int sampleRate, int blockSize)
     : plugin_(std::move(plugin)) {
+  const std::lock_guard<std::recursive_mutex> turn(setupTurn());
   plugin_->dispatch(effOpen);
   plugin_->dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
   plugin_->dispatch(effSetBlockSize, 0, blockSize);
@@ -103,8 +123,10 @@ EffectInstance::EffectInstance(std::unique_ptr<host::HostedPlugin> plugin, const
 }
 
 EffectInstance::~EffectInstance() {
+  const std::lock_guard<std::recursive_mutex> turn(setupTurn());
   plugin_->dispatch(effMainsChanged, 0, 0);
   plugin_->close();
+  plugin_.reset();
 }
 
 int EffectInstance::latency() const { return plugin_->effect()->initialDelay; }
@@ -114,6 +136,7 @@ void EffectInstance::process(float** inputs, float** outputs, int frames) {
 }
 
 void EffectInstance::restart() {
+  const std::lock_guard<std::recursive_mutex> turn(setupTurn());
   plugin_->dispatch(effMainsChanged, 0, 0);
   plugin_->dispatch(effMainsChanged, 0, 1);
 }

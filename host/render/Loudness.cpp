@@ -5,6 +5,8 @@
 #include <ebur128.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -25,12 +27,19 @@ constexpr std::size_t kQueuedChunks = 8;
 
 LoudnessMeter::LoudnessMeter(int channels, int sampleRate, Scope scope)
     : scope_(scope), channels_(channels), chunkSamples_(kChunkFrames * static_cast<std::size_t>(channels)) {
-  const int mode = scope == Scope::Full
-                       ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK | EBUR128_MODE_TRUE_PEAK
-                       : EBUR128_MODE_I;
+  const int mode =
+      scope == Scope::Full ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK : EBUR128_MODE_I;
   state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
   if (state_ == nullptr) throw std::bad_alloc();
   if (channels == 1) ebur128_set_channel(state_, 0, EBUR128_DUAL_MONO);
+  if (scope == Scope::Full) {
+    try {
+      truePeak_ = std::make_unique<TruePeakMeter>(channels, sampleRate);
+    } catch (...) {
+      ebur128_destroy(&state_);
+      throw;
+    }
+  }
   filling_.reserve(chunkSamples_);
   worker_ = std::thread([this] { work(); });
 }
@@ -86,7 +95,14 @@ void LoudnessMeter::work() {
     }
     const std::size_t frames = chunk.size() / static_cast<std::size_t>(channels_);
     // Its only failure is running out of memory for the block history.
-    const bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
+    bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
+    if (measured && truePeak_ != nullptr) {
+      try {
+        truePeak_->add(chunk.data(), frames);
+      } catch (const std::bad_alloc&) {
+        measured = false;
+      }
+    }
     std::lock_guard<std::mutex> lock(mutex_);
     if (!measured) {
       failed_ = true;
@@ -122,12 +138,9 @@ LoudnessFigures LoudnessMeter::figures() {
   }
   if (scope_ == Scope::Full) {
     if (ebur128_loudness_range(state_, &value) == EBUR128_SUCCESS && std::isfinite(value)) figures.rangeLu = value;
-    double truePeak = 0.0;
+    const double truePeak = truePeak_->peak();
     double samplePeak = 0.0;
     for (int channel = 0; channel < channels_; ++channel) {
-      if (ebur128_true_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
-        truePeak = std::max(truePeak, value);
-      }
       if (ebur128_sample_peak(state_, static_cast<unsigned>(channel), &value) == EBUR128_SUCCESS) {
         samplePeak = std::max(samplePeak, value);
       }
@@ -141,18 +154,56 @@ LoudnessFigures LoudnessMeter::figures() {
   return figures;
 }
 
+double LoudnessMeter::combinedIntegratedLufs(const std::vector<LoudnessMeter*>& meters) {
+  std::vector<ebur128_state*> states;
+  for (LoudnessMeter* meter : meters) {
+    meter->figures();
+    states.push_back(meter->state_);
+  }
+  double value = 0.0;
+  if (states.empty() || ebur128_loudness_global_multiple(states.data(), states.size(), &value) != EBUR128_SUCCESS ||
+      !std::isfinite(value)) {
+    return kSilence;
+  }
+  return value;
+}
+
 GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nominalGainDb)
     : channels_(channels),
       windowFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate) / 500)),  // 2 ms
       nominalGain_(static_cast<float>(std::pow(10.0, nominalGainDb / 20.0))) {}
 
+namespace {
+
+// Magnitudes compared as bit patterns, whose integer order is the numeric
+// one: an integer maximum becomes vector code, a float one (kept NaN-exact)
+// does not.
+float peakOf(const float* samples, std::size_t count, float peak) {
+  std::int32_t largest;
+  std::memcpy(&largest, &peak, sizeof largest);
+  for (std::size_t i = 0; i < count; ++i) {
+    std::int32_t bits;
+    std::memcpy(&bits, samples + i, sizeof bits);
+    largest = std::max(largest, bits & 0x7FFFFFFF);
+  }
+  std::memcpy(&peak, &largest, sizeof peak);
+  return peak;
+}
+
+}  // namespace
+
 void GainReductionMeter::add(const float* const* input, const float* const* output, std::size_t frames) {
-  for (std::size_t frame = 0; frame < frames; ++frame) {
+  // A window at a time, each channel's samples in a row: loops the compiler
+  // turns into vector code.
+  for (std::size_t frame = 0; frame < frames;) {
+    const std::size_t take = std::min(frames - frame, windowFrames_ - inWindow_);
     for (int channel = 0; channel < channels_; ++channel) {
-      inputPeak_ = std::max(inputPeak_, std::fabs(input[channel][frame]));
-      outputPeak_ = std::max(outputPeak_, std::fabs(output[channel][frame]));
+      inputPeak_ = peakOf(input[channel] + frame, take, inputPeak_);
+      outputPeak_ = peakOf(output[channel] + frame, take, outputPeak_);
     }
-    if (++inWindow_ == windowFrames_) closeWindow();
+    frame += take;
+    inWindow_ += take;
+    if (inWindow_ == windowFrames_) closeWindow();
   }
 }
 

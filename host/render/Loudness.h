@@ -2,6 +2,8 @@
 // Loudness as EBU R 128 / ITU-R BS.1770 measure it (libebur128), and the
 // largest gain reduction seen between the input and the aligned output.
 
+#include "host/render/TruePeakMeter.h"
+
 #include <ebur128.h>
 
 #include <cmath>
@@ -9,6 +11,7 @@
 #include <cstddef>
 #include <deque>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -40,6 +43,9 @@ class LoudnessMeter {
   void add(const float* interleaved, std::size_t frames);
   // Waits for the measurement to catch up; nothing may be added afterwards.
   LoudnessFigures figures();
+  // The integrated loudness of all these meters' audio taken as one
+  // programme, as an album is measured; -inf for silence. Finishes each.
+  static double combinedIntegratedLufs(const std::vector<LoudnessMeter*>& meters);
 
  private:
   void hand(std::vector<float> chunk);
@@ -47,6 +53,7 @@ class LoudnessMeter {
   void stop();
 
   ebur128_state* state_;
+  std::unique_ptr<TruePeakMeter> truePeak_;  // Full scope only
   Scope scope_;
   int channels_;
   std::size_t chunkSamples_;

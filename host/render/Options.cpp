@@ -135,9 +135,32 @@ Options parseOptions(const std::vector<std::string>& args) {
       if (options.format.empty()) throw UsageError("--format needs a value (see --help)");
     } else if (name == "--bits") {
       options.bits = parseBits(value());
+    } else if (name == "--dither") {
+      const std::string choice = value();
+      if (choice == "none") {
+        options.dither = DitherChoice::None;
+      } else if (choice == "tpdf") {
+        options.dither = DitherChoice::Tpdf;
+      } else {
+        throw UsageError("--dither: " + quoted(choice) + " is not a dither: give none or tpdf");
+      }
     } else if (name == "--plugin") {
       options.plugin = value();
       if (options.plugin.empty()) throw UsageError("--plugin needs a path");
+    } else if (name == "--out-dir" || name == "-o") {
+      options.outDir = value();
+      if (options.outDir.empty()) throw UsageError("--out-dir needs a directory");
+    } else if (name == "--jobs" || name == "-j") {
+      const std::string text = value();
+      char* end = nullptr;
+      errno = 0;
+      const long jobs = std::strtol(text.c_str(), &end, 10);
+      if (text.empty() || *end != '\0' || errno != 0 || jobs < 1 || jobs > 256) {
+        throw UsageError("--jobs: " + quoted(text) + " is not a number of files at once: give 1 to 256");
+      }
+      options.jobs = static_cast<int>(jobs);
+    } else if (name == "--album") {
+      flag(options.album);
     } else if (name == "--keep-latency") {
       flag(options.keepLatency);
     } else if (name == "--force" || name == "-f") {
@@ -152,7 +175,24 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   if (options.help || options.version) return options;
 
-  if (files.size() > 2) throw UsageError("too many files: give INPUT OUTPUT (see --help)");
+  if (!options.outDir.empty()) {
+    if (files.empty()) throw UsageError("--out-dir needs the input files to render into it (see --help)");
+    for (const std::string& file : files) {
+      if (file.empty()) throw UsageError("file names cannot be empty");
+    }
+    options.inputs = files;
+    if (options.targetLufs && options.controls.thresholdTenths) {
+      throw UsageError("--target-lufs chooses the threshold itself: leave out --threshold");
+    }
+    if (options.album && !options.targetLufs) {
+      throw UsageError("--album searches one threshold for all files: give --target-lufs too");
+    }
+    return options;
+  }
+  if (options.album) throw UsageError("--album renders several files: give --out-dir DIR and the files");
+  if (files.size() > 2) {
+    throw UsageError("too many files: give INPUT OUTPUT, or --out-dir DIR and the inputs (see --help)");
+  }
   if (files.size() == 1) throw UsageError("no output file: give INPUT OUTPUT (see --help)");
   if (files.size() == 2) {
     options.input = files[0];
@@ -167,6 +207,7 @@ Options parseOptions(const std::vector<std::string>& args) {
 
 std::string helpText() {
   return R"(Usage: quelmar-render [OPTIONS] [INPUT OUTPUT]
+       quelmar-render [OPTIONS] --out-dir DIR INPUT...
 
 Renders INPUT through the Quelmar loudness maximizer (or another VST 2.4
 stereo effect) exactly as a DAW would, writes OUTPUT sample-aligned with
@@ -187,9 +228,20 @@ Output file:
                       default: from OUTPUT's extension
   --bits N            16, 24, 32 (integer) or float; default: the input's
                       sample format where the output format holds it, else 24
+  --dither none|tpdf  rounding to integer samples: TPDF dither or plain
+                      rounding; default: TPDF for 16-bit output, none for
+                      24 and 32-bit (tpdf forces it there)
   --keep-latency      write the plug-in's output as it comes, delayed by its
                       latency (and that much longer), instead of aligned
   --force, -f         replace an existing OUTPUT
+
+Batches:
+  --out-dir DIR, -o   render every INPUT to DIR/<name>.<ext> (the input's
+                      name; the extension of --format or of the input)
+  --jobs N, -j        files rendered at once; default: one per core
+  --album             with --target-lufs: one threshold for all files, so
+                      that the album as one programme lands on the target
+                      and the songs keep their loudness differences
 
 Other:
   --plugin PATH       render through this VST 2.4 effect (two inputs, two
@@ -205,9 +257,11 @@ than two channels are refused.
 Examples:
   quelmar-render mix.wav master.wav --threshold -8 --ceiling -1 --isp
   quelmar-render mix.flac master.wav --target-lufs -14 --ceiling -1 --isp
+  quelmar-render --out-dir masters --album --target-lufs -14 --ceiling -1 *.wav
 
-Exit status: 0 done, 1 the job failed (the line printed says which file and
-why; no partial output is left behind), 2 the command line is wrong.
+Exit status: 0 done, 1 the job (or in a batch, any file) failed (the line
+printed says which file and why; no partial output is left behind; a batch
+goes on with the other files), 2 the command line is wrong.
 )";
 }
 

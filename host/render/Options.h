@@ -9,6 +9,7 @@
 namespace render {
 
 enum class SampleFormat { Pcm16, Pcm24, Pcm32, Float };
+enum class DitherChoice { None, Tpdf };
 
 // The plug-in settings in the units people think in: whole tenths of a
 // decibel, exactly what the plug-in's own faders step through.
@@ -25,10 +26,16 @@ struct Options {
 
   std::string input;   // empty: the bundled example
   std::string output;  // empty only together with an empty input
+  // A batch: every input rendered into outDir with the same settings.
+  std::string outDir;
+  std::vector<std::string> inputs;
+  int jobs = 0;  // files rendered at once; 0: one per core
+  bool album = false;
   Controls controls;
   std::optional<double> targetLufs;
   std::string format;  // empty: from the output file's extension
   std::optional<SampleFormat> bits;
+  std::optional<DitherChoice> dither;  // unset: TPDF for 16-bit output, none otherwise
   std::string plugin;  // empty: the Quelmar.so beside the executable
   bool keepLatency = false;
   bool force = false;

@@ -14,9 +14,12 @@ constexpr int kBarWidth = 30;
 
 Progress::Progress(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1), started_(Clock::now()) {}
 
+Progress::Progress(BatchProgress& batch) : enabled_(false), started_(Clock::now()), batch_(&batch) {}
+
 Progress::~Progress() { end(); }
 
 void Progress::begin(std::string label, std::int64_t totalFrames) {
+  forwarded_ = 0;
   label_ = std::move(label);
   total_ = totalFrames;
   lastDraw_ = {};
@@ -24,6 +27,11 @@ void Progress::begin(std::string label, std::int64_t totalFrames) {
 }
 
 void Progress::update(std::int64_t doneFrames) {
+  if (batch_ != nullptr) {
+    batch_->advance(doneFrames - forwarded_);
+    forwarded_ = doneFrames;
+    return;
+  }
   if (!enabled_) return;
   const Clock::time_point now = Clock::now();
   if (now - started_ < kQuietStart || now - lastDraw_ < kRedrawEvery) return;
@@ -59,6 +67,31 @@ void Progress::end() {
   std::fputs("\r\033[K", stderr);
   std::fflush(stderr);
   drawn_ = false;
+}
+
+void BatchProgress::begin(std::string label, std::int64_t totalFrames) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  done_ = 0;
+  total_ = totalFrames;
+  bar_.begin(std::move(label), totalFrames);
+}
+
+void BatchProgress::expect(std::int64_t frames) {
+  if (frames <= 0) return;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  total_ += frames;
+  bar_.setTotal(total_);
+}
+
+void BatchProgress::advance(std::int64_t frames) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  done_ += frames;
+  bar_.update(done_);
+}
+
+void BatchProgress::end() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  bar_.end();
 }
 
 }  // namespace render

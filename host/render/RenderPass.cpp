@@ -1,13 +1,45 @@
 #include "host/render/RenderPass.h"
 
+#include "host/render/Dither.h"
 #include "host/render/Errors.h"
 #include "host/render/Progress.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace render {
+
+namespace {
+constexpr std::size_t kPieceFrames = 65536;
+}
+
+FileSource::FileSource(InputFile& file)
+    : file_(file), piece_(kPieceFrames * static_cast<std::size_t>(file.channels())) {}
+
+std::size_t FileSource::read(float* interleaved, std::size_t frames) {
+  const std::size_t channels = static_cast<std::size_t>(file_.channels());
+  std::size_t done = 0;
+  while (done < frames) {
+    if (used_ == filled_) {
+      filled_ = file_.read(piece_.data(), kPieceFrames);
+      used_ = 0;
+      if (filled_ == 0) break;
+    }
+    const std::size_t take = std::min(frames - done, filled_ - used_);
+    std::copy_n(piece_.data() + used_ * channels, take * channels, interleaved + done * channels);
+    used_ += take;
+    done += take;
+  }
+  return done;
+}
+
+void FileSource::rewind() {
+  file_.rewind();
+  filled_ = 0;
+  used_ = 0;
+}
 
 std::unique_ptr<MemorySource> MemorySource::load(InputFile& file, std::size_t limitBytes, LoudnessMeter* meter,
                                                  Progress* progress) {
@@ -52,31 +84,24 @@ namespace {
 // each output frame beside the input frame it came from.
 class InputDelay {
  public:
-  InputDelay(int channels, int latency)
-      : length_(static_cast<std::size_t>(latency)), ring_(static_cast<std::size_t>(channels)) {
-    for (std::vector<float>& ring : ring_) ring.assign(length_, 0.0f);
+  InputDelay(int channels, int latency, std::size_t blockFrames)
+      : length_(static_cast<std::size_t>(latency)), line_(static_cast<std::size_t>(channels)) {
+    for (std::vector<float>& line : line_) line.assign(length_ + blockFrames, 0.0f);
   }
+  // Each channel's line holds the last `length_` input frames, then the new
+  // block: the delayed block is its front. Copies only, no per-sample work.
   void run(float* const* in, float* const* out, std::size_t frames) {
-    for (std::size_t channel = 0; channel < ring_.size(); ++channel) {
-      if (length_ == 0) {
-        std::copy_n(in[channel], frames, out[channel]);
-        continue;
-      }
-      std::vector<float>& ring = ring_[channel];
-      std::size_t at = position_;
-      for (std::size_t frame = 0; frame < frames; ++frame) {
-        out[channel][frame] = ring[at];
-        ring[at] = in[channel][frame];
-        if (++at == length_) at = 0;
-      }
+    for (std::size_t channel = 0; channel < line_.size(); ++channel) {
+      float* line = line_[channel].data();
+      std::copy_n(in[channel], frames, line + length_);
+      std::copy_n(line, frames, out[channel]);
+      std::memmove(line, line + frames, length_ * sizeof(float));
     }
-    if (length_ != 0) position_ = (position_ + frames) % length_;
   }
 
  private:
   std::size_t length_;
-  std::size_t position_ = 0;
-  std::vector<std::vector<float>> ring_;
+  std::vector<std::vector<float>> line_;
 };
 
 class Pass {
@@ -86,10 +111,11 @@ class Pass {
       : effectPath_(effectPath), source_(source), instance_(instance), sinks_(sinks), channels_(source.channels()),
         reduction_(channels_, sampleRate, instance.nominalGainDb()),
         block_(static_cast<std::size_t>(blockSize)), latency_(instance.latency()),
-        delay_(channels_, std::max(0, latency_)), keepLatency_(keepLatency),
+        delay_(channels_, std::max(0, latency_), block_), keepLatency_(keepLatency),
         interleaved_(block_ * 2), in_{std::vector<float>(block_), std::vector<float>(block_)},
         out_{std::vector<float>(block_), std::vector<float>(block_)},
-        delayed_{std::vector<float>(block_), std::vector<float>(block_)}, written_(block_ * 2) {}
+        delayed_{std::vector<float>(block_), std::vector<float>(block_)}, written_(block_ * 2),
+        packed_(sinks.dither != nullptr ? block_ * 2 : 0) {}
 
   // False when the effect changed its latency on the first block; the caller
   // then restarts it and runs a fresh pass.
@@ -186,8 +212,15 @@ class Pass {
         interleaved[2 * frame + 1] = out_[1][from + frame];
       }
     }
+    if (sinks_.dither != nullptr) sinks_.dither->apply(interleaved, count, packed_.data());
     if (sinks_.output != nullptr) sinks_.output->add(interleaved, count);
-    if (sinks_.file != nullptr) sinks_.file->write(interleaved, count);
+    if (sinks_.file != nullptr) {
+      if (sinks_.dither != nullptr) {
+        sinks_.file->writePacked(packed_.data(), count);
+      } else {
+        sinks_.file->write(interleaved, count);
+      }
+    }
     result.outputFrames += static_cast<std::int64_t>(count);
   }
 
@@ -207,6 +240,7 @@ class Pass {
   std::vector<float> out_[2];
   std::vector<float> delayed_[2];
   std::vector<float> written_;
+  std::vector<std::int32_t> packed_;
 };
 
 }  // namespace

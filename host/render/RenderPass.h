@@ -12,6 +12,7 @@
 
 namespace render {
 
+class Dither;
 class Progress;
 
 class AudioSource {
@@ -23,16 +24,22 @@ class AudioSource {
   virtual void rewind() = 0;
 };
 
+// Reads the file in large pieces and hands them out a block at a time: one
+// system call per piece rather than one per block.
 class FileSource final : public AudioSource {
  public:
-  explicit FileSource(InputFile& file) : file_(file) {}
+  explicit FileSource(InputFile& file);
   int channels() const override { return file_.channels(); }
   std::int64_t frames() const override { return file_.frames(); }
-  std::size_t read(float* interleaved, std::size_t frames) override { return file_.read(interleaved, frames); }
-  void rewind() override { file_.rewind(); }
+  // Fewer frames than asked only at the end of the file.
+  std::size_t read(float* interleaved, std::size_t frames) override;
+  void rewind() override;
 
  private:
   InputFile& file_;
+  std::vector<float> piece_;
+  std::size_t filled_ = 0;  // frames in piece_
+  std::size_t used_ = 0;    // of them handed out
 };
 
 // The decoded input kept for the passes of a threshold search, so each pass
@@ -63,6 +70,9 @@ struct PassSinks {
   // Integer files cannot hold samples beyond full scale; clipping them here
   // lets the meters read what the file will hold.
   bool clipToFullScale = false;
+  // Rounds the output for an integer file; the output meter then reads the
+  // rounded samples, as the file holds them.
+  Dither* dither = nullptr;
   Progress* progress = nullptr;
 };
 

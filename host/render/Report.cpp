@@ -1,5 +1,6 @@
 #include "host/render/Report.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -27,10 +28,13 @@ std::string duration(std::int64_t frames, int rate) {
   return text;
 }
 
-std::string settings(const Report& report) {
+std::string settings(const Report& report, bool thresholdPerFile = false) {
   if (!report.quelmarControls) return "its own settings";
   const Controls& c = report.controls;
-  return "threshold " + decibelsOfTenths(c.thresholdTenths.value_or(0)) + " dB, ceiling " +
+  const std::string threshold = thresholdPerFile && report.targetLufs
+                                    ? "threshold per file for " + fixed(*report.targetLufs) + " LUFS"
+                                    : "threshold " + decibelsOfTenths(c.thresholdTenths.value_or(0)) + " dB";
+  return threshold + ", ceiling " +
          decibelsOfTenths(c.ceilingTenths.value_or(0)) + " dB, link " + (c.link ? "on" : "off") + ", ISP " +
          (c.isp ? "on" : "off");
 }
@@ -95,7 +99,9 @@ std::string formatTable(const Report& report) {
   std::string text;
   text += report.input + " -> " + report.output + "\n";
   text += "  " + std::to_string(report.sampleRate) + " Hz " + (report.channels == 1 ? "mono" : "stereo") + ", " +
-          duration(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat + "\n";
+          duration(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat +
+          (report.dither == "TPDF" ? " with TPDF dither" : report.dither == "none" ? ", rounded without dither" : "") +
+          "\n";
   text += "  " + (report.effectName.empty() ? report.effectPath : report.effectName) + ": " + settings(report) + "\n";
   text += "  latency " + std::to_string(report.latency) + " samples, " +
           (report.keepLatency ? "kept (output " + std::to_string(report.outputFrames - report.inputFrames) +
@@ -126,11 +132,132 @@ std::string formatTable(const Report& report) {
   return text;
 }
 
+namespace {
+
+std::string albumLine(const BatchReport& batch, int files) {
+  const AlbumFigures& album = *batch.album;
+  SearchOutcome search = album.search;
+  Report asOne;
+  asOne.targetLufs = album.targetLufs;
+  asOne.search = search;
+  std::string line = searchLine(asOne);
+  return line + " over " + std::to_string(files) + (files == 1 ? " file" : " files");
+}
+
+}  // namespace
+
+std::string formatBatchTable(const BatchReport& batch) {
+  const std::size_t count = batch.entries.size();
+  std::size_t written = 0;
+  std::size_t nameWidth = 5;
+  const Report* first = nullptr;
+  for (const BatchEntry& entry : batch.entries) {
+    nameWidth = std::max(nameWidth, entry.input.size());
+    if (entry.report) {
+      ++written;
+      if (first == nullptr) first = &*entry.report;
+    }
+  }
+  std::string text = std::to_string(count) + (count == 1 ? " file" : " files") + " -> " + batch.outDir + "/ (" +
+                     std::to_string(batch.jobs) + " at a time)";
+  if (first != nullptr) {
+    text += ", " + (first->effectName.empty() ? first->effectPath : first->effectName) + ": " +
+            settings(*first, first->search.has_value());
+  }
+  text += "\n";
+  if (batch.album) text += "  whole album: " + albumLine(batch, static_cast<int>(written)) + "\n";
+  text += "\n";
+
+  auto cells = [&](const std::string& name, const std::string& length, const std::string& threshold,
+                   const std::string& in, const std::string& out, const std::string& range, const std::string& peak,
+                   const std::string& reduction, const std::string& format) {
+    char line[512];
+    std::snprintf(line, sizeof line, "  %-*s %7s %7s %8s %8s %7s %8s %9s  %s", static_cast<int>(nameWidth),
+                  name.c_str(), length.c_str(), threshold.c_str(), in.c_str(), out.c_str(), range.c_str(), peak.c_str(),
+                  reduction.c_str(), format.c_str());
+    std::string row = line;
+    while (!row.empty() && row.back() == ' ') row.pop_back();
+    return row + "\n";
+  };
+  text += cells("file", "length", "thresh", "in LUFS", "out LUFS", "out LU", "out dBTP", "reduction", "written as");
+  double audioSeconds = 0.0;
+  for (const BatchEntry& entry : batch.entries) {
+    if (!entry.report) {
+      text += "  " + entry.input + std::string(nameWidth - std::min(nameWidth, entry.input.size()), ' ') +
+              " failed: " + entry.error + "\n";
+      continue;
+    }
+    const Report& r = *entry.report;
+    audioSeconds += r.sampleRate > 0 ? static_cast<double>(r.inputFrames) / r.sampleRate : 0.0;
+    std::string format = r.outputFormat;
+    if (r.dither == "TPDF") format += ", TPDF dither";
+    if (r.clippedSamples > 0) format += ", " + std::to_string(r.clippedSamples) + " samples clipped";
+    text += cells(entry.input, duration(r.inputFrames, r.sampleRate),
+                  r.quelmarControls ? decibelsOfTenths(r.controls.thresholdTenths.value_or(0)) : "-",
+                  fixed(r.before.integratedLufs), fixed(r.after.integratedLufs), fixed(r.after.rangeLu),
+                  fixed(r.after.truePeakDbtp), fixed(r.largestReductionDb) + " dB", format);
+  }
+  if (batch.album) {
+    text += cells("album", "", "", fixed(batch.album->inputLufs), fixed(batch.album->outputLufs), "", "", "", "");
+  }
+  text += "  total: " + std::to_string(written) + " of " + std::to_string(count) + " files written";
+  if (written < count) text += ", " + std::to_string(count - written) + " failed";
+  char timing[128];
+  const int minutes = static_cast<int>(audioSeconds / 60.0);
+  std::snprintf(timing, sizeof timing, ", %d:%04.1f of audio in %s s", minutes, audioSeconds - minutes * 60.0,
+                fixed(batch.seconds).c_str());
+  text += timing;
+  if (batch.seconds > 0.0 && audioSeconds > 0.0) text += " (" + fixed(audioSeconds / batch.seconds, 0) + "x real time)";
+  text += "\n";
+  return text;
+}
+
+std::string formatBatchJson(const BatchReport& batch) {
+  std::string text = "{\n  \"out_dir\": " + jsonString(batch.outDir) + ",\n  \"jobs\": " + std::to_string(batch.jobs) +
+                     ",\n  \"files\": [\n";
+  std::size_t written = 0;
+  for (std::size_t i = 0; i < batch.entries.size(); ++i) {
+    const BatchEntry& entry = batch.entries[i];
+    std::string item;
+    if (entry.report) {
+      ++written;
+      item = formatJson(*entry.report);
+      while (!item.empty() && item.back() == '\n') item.pop_back();
+    } else {
+      item = "{\n  \"input\": " + jsonString(entry.input) + ",\n  \"output\": " + jsonString(entry.output) +
+             ",\n  \"error\": " + jsonString(entry.error) + "\n}";
+    }
+    // Indented one level, as an element of the list.
+    std::string indented = "    ";
+    for (char c : item) {
+      indented += c;
+      if (c == '\n') indented += "    ";
+    }
+    text += indented + (i + 1 < batch.entries.size() ? ",\n" : "\n");
+  }
+  text += "  ],\n";
+  if (batch.album) {
+    const AlbumFigures& a = *batch.album;
+    const char* reach = a.search.reach == SearchOutcome::Reach::Reached    ? "reached"
+                        : a.search.reach == SearchOutcome::Reach::TooQuiet ? "too_quiet"
+                                                                           : "too_loud";
+    text += "  \"album\": {\"target_lufs\": " + jsonNumber(a.targetLufs) + ", \"result\": \"" + reach +
+            "\", \"threshold_db\": " + fixed(a.search.thresholdTenths * 0.1) +
+            ", \"passes\": " + std::to_string(a.search.passes) + ", \"input_integrated_lufs\": " +
+            jsonNumber(a.inputLufs) + ", \"output_integrated_lufs\": " + jsonNumber(a.outputLufs) + "},\n";
+  }
+  text += "  \"total\": {\"files\": " + std::to_string(batch.entries.size()) + ", \"written\": " +
+          std::to_string(written) + ", \"failed\": " + std::to_string(batch.entries.size() - written) +
+          ", \"seconds\": " + jsonNumber(batch.seconds, 3) + "}\n}\n";
+  return text;
+}
+
 std::string formatJson(const Report& report) {
   std::string text = "{\n";
   text += "  \"input\": " + jsonString(report.input) + ",\n";
   text += "  \"output\": " + jsonString(report.output) + ",\n";
   text += "  \"output_format\": " + jsonString(report.outputFormat) + ",\n";
+  text += "  \"dither\": " + jsonString(report.dither == "TPDF" ? "tpdf" : "none") + ",\n";
   text += "  \"plugin\": " + jsonString(report.effectPath) + ",\n";
   text += "  \"plugin_name\": " + jsonString(report.effectName) + ",\n";
   text += "  \"sample_rate\": " + std::to_string(report.sampleRate) + ",\n";

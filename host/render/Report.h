@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace render {
 
@@ -16,6 +17,7 @@ struct Report {
   std::string input;
   std::string output;
   std::string outputFormat;
+  std::string dither;  // "TPDF", "none", or empty where nothing is rounded (float, lossy)
   std::string effectPath;
   std::string effectName;
   bool quelmarControls = false;
@@ -37,5 +39,31 @@ struct Report {
 
 std::string formatTable(const Report& report);
 std::string formatJson(const Report& report);
+
+// A batch: a row per file, failed ones with their error, and a total.
+struct BatchEntry {
+  std::string input;
+  std::string output;
+  std::optional<Report> report;  // empty when the file failed
+  std::string error;
+};
+
+struct AlbumFigures {
+  double targetLufs = 0.0;
+  SearchOutcome search;
+  double inputLufs = kSilence;   // all inputs as one programme
+  double outputLufs = kSilence;  // all outputs as one programme
+};
+
+struct BatchReport {
+  std::string outDir;
+  int jobs = 1;
+  std::vector<BatchEntry> entries;
+  std::optional<AlbumFigures> album;
+  double seconds = 0.0;
+};
+
+std::string formatBatchTable(const BatchReport& batch);
+std::string formatBatchJson(const BatchReport& batch);
 
 }  // namespace render

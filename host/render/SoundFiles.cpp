@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -22,17 +23,31 @@ namespace {
 
 std::string systemError(int error) { return std::strerror(error); }
 
-// The one temporary file that exists at a time, for the signal handler.
-char interruptedTemporary[PATH_MAX + 1];
-volatile std::sig_atomic_t temporaryArmed = 0;
+// The temporary files being written, one per file rendered at once, for the
+// signal handler. A slot is claimed (Writing), filled, then Armed; the
+// handler removes only armed ones.
+enum SlotState : int { kFree, kWriting, kArmed };
+constexpr int kTemporarySlots = 256;  // an album keeps one per file until its final render
+char interruptedTemporary[kTemporarySlots][PATH_MAX + 1];
+std::atomic<int> temporaryState[kTemporarySlots];
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler reads these");
 
-void armTemporary(const std::string& path) {
-  if (path.size() > PATH_MAX) return;
-  std::memcpy(interruptedTemporary, path.c_str(), path.size() + 1);
-  temporaryArmed = 1;
+int armTemporary(const std::string& path) {
+  if (path.size() > PATH_MAX) return -1;
+  for (int slot = 0; slot < kTemporarySlots; ++slot) {
+    int expected = kFree;
+    if (!temporaryState[slot].compare_exchange_strong(expected, kWriting)) continue;
+    std::memcpy(interruptedTemporary[slot], path.c_str(), path.size() + 1);
+    temporaryState[slot].store(kArmed);
+    return slot;
+  }
+  return -1;
 }
 
-void disarmTemporary() { temporaryArmed = 0; }
+void disarmTemporary(int& slot) {
+  if (slot >= 0) temporaryState[slot].store(kFree);
+  slot = -1;
+}
 
 constexpr std::array<int, 4> kInterruptSignals{SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
@@ -56,7 +71,9 @@ class InterruptsHeld {
 };
 
 void onInterrupt(int signal) {
-  if (temporaryArmed != 0) unlink(interruptedTemporary);
+  for (int slot = 0; slot < kTemporarySlots; ++slot) {
+    if (temporaryState[slot].load() == kArmed) unlink(interruptedTemporary[slot]);
+  }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -159,10 +176,14 @@ std::string baseOf(const std::string& path) {
 }
 
 mode_t newFileMode() {
-  // umask can only be read by setting it; we are single-threaded here.
-  const mode_t mask = umask(0);
-  umask(mask);
-  return static_cast<mode_t>(0666 & ~mask);
+  // umask can only be read by setting it, so it is read once, while the
+  // process has one thread (installInterruptCleanup), never again.
+  static const mode_t mode = [] {
+    const mode_t mask = umask(0);
+    umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+  }();
+  return mode;
 }
 
 }  // namespace
@@ -286,6 +307,10 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
   chosen.sfFormat = format->major | subtypeOf(sampleFormat);
   chosen.description = std::string(format->description) + " " + bitsName(sampleFormat);
   chosen.integer = sampleFormat != SampleFormat::Float;
+  chosen.pcmBits = sampleFormat == SampleFormat::Pcm16   ? 16
+                   : sampleFormat == SampleFormat::Pcm24 ? 24
+                   : sampleFormat == SampleFormat::Pcm32 ? 32
+                                                         : 0;
   return chosen;
 }
 
@@ -303,9 +328,9 @@ void checkOutputPath(const std::string& inputPath, const std::string& outputPath
 // ---------------------------------------------------------------------------
 
 OutputFile::OutputFile(std::string path, std::string temporary, int descriptor, SNDFILE* file, bool replace,
-                       int channels)
+                       int channels, int slot)
     : path_(std::move(path)), temporary_(std::move(temporary)), descriptor_(descriptor), file_(file),
-      replace_(replace), channels_(channels) {}
+      replace_(replace), channels_(channels), slot_(slot) {}
 
 std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const OutputFormat& format, int channels,
                                                int sampleRate, bool replace) {
@@ -317,11 +342,12 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
   name.push_back('\0');
   int descriptor = -1;
   int createError = 0;
+  int slot = -1;
   {
     const InterruptsHeld held;
     descriptor = mkostemp(name.data(), O_CLOEXEC);
     createError = errno;
-    if (descriptor >= 0) armTemporary(name.data());
+    if (descriptor >= 0) slot = armTemporary(name.data());
   }
   if (descriptor < 0) {
     throw RenderError(path + ": cannot create the output in " + directory + ": " + systemError(createError));
@@ -342,7 +368,7 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
     const std::string why = sf_format_check(&info) != 0 ? std::string(sf_strerror(nullptr)) : "not supported";
     close(descriptor);
     unlink(temporary.c_str());
-    disarmTemporary();
+    disarmTemporary(slot);
     throw RenderError(path + ": cannot write " + std::to_string(sampleRate) + " Hz " +
                       (channels == 1 ? "mono" : "stereo") + " as " + format.description + " (" + why + ")");
   }
@@ -350,7 +376,7 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
   // opposite sign; with it, it also scales symmetrically, so integer input
   // passes through unchanged.
   if (format.integer) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  return std::unique_ptr<OutputFile>(new OutputFile(path, temporary, descriptor, file, replace, channels));
+  return std::unique_ptr<OutputFile>(new OutputFile(path, temporary, descriptor, file, replace, channels, slot));
 }
 
 OutputFile::~OutputFile() { discard(); }
@@ -362,22 +388,56 @@ void OutputFile::discard() {
   descriptor_ = -1;
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
-  disarmTemporary();
+  disarmTemporary(slot_);
+}
+
+namespace {
+constexpr std::size_t kPieceSamples = 65536 * 2;
+}
+
+void OutputFile::check(std::int64_t wrote, std::size_t frames) {
+  if (wrote == static_cast<sf_count_t>(frames)) return;
+  const int error = errno;
+  const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
+  discard();
+  throw RenderError(path_ + ": cannot write: " + why);
+}
+
+void OutputFile::flush() {
+  const std::size_t channels = static_cast<std::size_t>(channels_);
+  errno = 0;
+  if (!pendingFloat_.empty()) {
+    const std::size_t frames = pendingFloat_.size() / channels;
+    check(sf_writef_float(file_, pendingFloat_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingFloat_.clear();
+  }
+  if (!pendingPacked_.empty()) {
+    const std::size_t frames = pendingPacked_.size() / channels;
+    check(sf_writef_int(file_, pendingPacked_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingPacked_.clear();
+  }
+  // The file is synced before it is renamed into place; starting the disk
+  // writes as it grows leaves that sync only the last few to wait for.
+  if (++flushes_ % 8 == 0) sync_file_range(descriptor_, 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
 void OutputFile::write(const float* interleaved, std::size_t frames) {
-  if (frames == 0) return;
-  errno = 0;
-  const sf_count_t wrote = sf_writef_float(file_, interleaved, static_cast<sf_count_t>(frames));
-  if (wrote != static_cast<sf_count_t>(frames)) {
-    const int error = errno;
-    const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
-    discard();
-    throw RenderError(path_ + ": cannot write: " + why);
-  }
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingPacked_.empty()) flush();
+  pendingFloat_.insert(pendingFloat_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingFloat_.size() >= kPieceSamples) flush();
+}
+
+void OutputFile::writePacked(const std::int32_t* interleaved, std::size_t frames) {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingFloat_.empty()) flush();
+  pendingPacked_.insert(pendingPacked_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingPacked_.size() >= kPieceSamples) flush();
 }
 
 void OutputFile::commit() {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  flush();
   // Encoders flush their last blocks and rewrite headers on close, so a full
   // disk may only show here.
   errno = 0;
@@ -416,7 +476,7 @@ void OutputFile::commit() {
     throw RenderError(path_ + ": cannot put the output in place: " + systemError(error));
   }
   temporary_.clear();
-  disarmTemporary();
+  disarmTemporary(slot_);
 
   const int directory = ::open(directoryOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (directory >= 0) {
@@ -426,6 +486,7 @@ void OutputFile::commit() {
 }
 
 void installInterruptCleanup() {
+  newFileMode();
   for (int signal : kInterruptSignals) std::signal(signal, onInterrupt);
   // Past a file-size limit the write itself reports the failure, which then
   // gets its own line; the default action would kill us with the temporary

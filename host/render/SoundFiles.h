@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct sf_private_tag;
 
@@ -48,6 +49,7 @@ struct OutputFormat {
   int sfFormat = 0;
   std::string description;  // "WAV 24-bit"
   bool integer = true;      // samples beyond full scale are clipped
+  int pcmBits = 0;          // 16, 24 or 32 for integer PCM; 0 for float and lossy formats
 };
 
 // From --format (or the output file's extension), --bits (or the input's
@@ -71,7 +73,11 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
+  // Both gather frames into large pieces, so the file sees one system call
+  // per piece; a failure may therefore show on a later call or on commit().
   void write(const float* interleaved, std::size_t frames);
+  // Integer samples scaled to 32 bits, for output rounded by the caller.
+  void writePacked(const std::int32_t* interleaved, std::size_t frames);
   // Finishes the file and renames it into place. Throws RenderError; the
   // temporary file is gone either way.
   void commit();
@@ -79,8 +85,10 @@ class OutputFile {
 
  private:
   OutputFile(std::string path, std::string temporary, int descriptor, sf_private_tag* file, bool replace,
-             int channels);
+             int channels, int slot);
   void discard();
+  void flush();
+  void check(std::int64_t wrote, std::size_t frames);
 
   std::string path_;
   std::string temporary_;
@@ -88,10 +96,14 @@ class OutputFile {
   sf_private_tag* file_;
   bool replace_;
   int channels_;
+  int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
+  unsigned flushes_ = 0;
+  std::vector<float> pendingFloat_;
+  std::vector<std::int32_t> pendingPacked_;
 };
 
-// Removes the temporary output when the render is interrupted by a signal, so
-// Ctrl-C leaves nothing behind either. Call once, early.
+// Removes the temporary outputs when the render is interrupted by a signal, so
+// Ctrl-C leaves nothing behind either. Call once, early, before any thread.
 void installInterruptCleanup();
 
 }  // namespace render

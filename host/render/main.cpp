@@ -1,16 +1,14 @@
 // quelmar-render: the loudness maximizer from the command line.
 
-#include "host/render/Effect.h"
+#include "host/render/Batch.h"
 #include "host/render/Errors.h"
-#include "host/render/Loudness.h"
+#include "host/render/FileRender.h"
 #include "host/render/Options.h"
 #include "host/render/Progress.h"
-#include "host/render/RenderPass.h"
 #include "host/render/Report.h"
 #include "host/render/SoundFiles.h"
-#include "host/render/TargetSearch.h"
-#include "plugin/QuelmarParameters.h"
 
+#include <atomic>
 #include <chrono>
 #include <climits>
 #include <cstdio>
@@ -22,12 +20,10 @@ namespace {
 
 using namespace render;
 
-// What a DAW typically hands a plug-in; the effect's output does not depend on it.
-constexpr int kBlockSize = 1024;
+const char* const kExampleOutput = "quelmar-example-master.wav";
 // Decoded input kept in memory for the passes of a threshold search; longer
 // files are decoded again for each pass instead.
-constexpr std::size_t kCacheLimitBytes = std::size_t{2} << 30;
-const char* const kExampleOutput = "quelmar-example-master.wav";
+constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
 
 std::string executableDirectory() {
   char path[PATH_MAX + 1];
@@ -44,130 +40,70 @@ bool isFile(const std::string& path) {
   return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
+// Relative to the executable's directory unless absolute; without the
+// "bin/.." the report would otherwise show.
+std::string besideExecutable(const std::string& exeDirectory, const std::string& path) {
+  const std::string joined = !path.empty() && path[0] == '/' ? path : exeDirectory + "/" + path;
+  char resolved[PATH_MAX + 1];
+  return realpath(joined.c_str(), resolved) != nullptr ? std::string(resolved) : joined;
+}
+
+// In a build directory the example sits beside the binary; installed, under
+// <prefix>/share; the source copy is the last resort.
 std::string bundledExample(const std::string& exeDirectory) {
   const std::string beside = exeDirectory + "/examples/quelmar-example.ogg";
   if (isFile(beside)) return beside;
+  const std::string installed = besideExecutable(exeDirectory, QUELMAR_INSTALLED_EXAMPLE);
+  if (isFile(installed)) return installed;
   if (isFile(QUELMAR_SOURCE_EXAMPLE)) return QUELMAR_SOURCE_EXAMPLE;
-  throw RenderError(std::string("the bundled example is missing (looked for ") + beside + " and " +
-                    QUELMAR_SOURCE_EXAMPLE + ")");
+  throw RenderError(std::string("the bundled example is missing (looked for ") + beside + ", " + installed +
+                    " and " + QUELMAR_SOURCE_EXAMPLE + ")");
 }
 
-std::string decibels(int tenths) {
-  char text[16];
-  QuelmarParameters::formatTenths(static_cast<float>(tenths), text, sizeof text);
-  return text;
+// Beside the binary in a build directory, <prefix>/lib/vst once installed.
+std::string defaultPlugin(const std::string& exeDirectory) {
+  const std::string beside = exeDirectory + "/Quelmar.so";
+  if (isFile(beside)) return beside;
+  const std::string installed = besideExecutable(exeDirectory, QUELMAR_INSTALLED_PLUGIN);
+  if (isFile(installed)) return installed;
+  throw RenderError("Quelmar.so is neither beside quelmar-render (" + beside + ") nor where it is installed (" +
+                    installed + "); give --plugin PATH");
+}
+
+void print(const std::string& text, const char* what) {
+  std::fputs(text.c_str(), stdout);
+  if (std::fflush(stdout) != 0) throw RenderError(std::string("cannot print the report (") + what + ")");
 }
 
 int run(const Options& options) {
-  const auto started = std::chrono::steady_clock::now();
   const std::string exeDirectory = executableDirectory();
+  const std::string pluginPath = options.plugin.empty() ? defaultPlugin(exeDirectory) : options.plugin;
+  if (!options.outDir.empty()) {
+    const BatchReport batch = renderBatch(options, pluginPath);
+    print(options.json ? formatBatchJson(batch) : formatBatchTable(batch), "the files written are complete");
+    for (const BatchEntry& entry : batch.entries) {
+      if (!entry.report) return kExitRuntimeFailure;
+    }
+    return 0;
+  }
+
   std::string inputPath = options.input;
   std::string outputPath = options.output;
   if (inputPath.empty()) {
     inputPath = bundledExample(exeDirectory);
     outputPath = kExampleOutput;
   }
-
-  std::unique_ptr<InputFile> input = InputFile::open(inputPath);
-  const OutputFormat format = chooseOutputFormat(outputPath, options.format, options.bits, input->sfFormat());
-  checkOutputPath(inputPath, outputPath, options.force);
-
-  const std::string pluginPath = options.plugin.empty() ? exeDirectory + "/Quelmar.so" : options.plugin;
-  std::unique_ptr<Effect> effect = Effect::load(pluginPath, input->sampleRate(), kBlockSize);
-  const Controls& asked = options.controls;
-  const bool wantsControls = asked.thresholdTenths || asked.ceilingTenths || asked.link || asked.isp ||
-                             options.targetLufs;
-  if (wantsControls && !effect->hasQuelmarControls()) {
-    throw UsageError(pluginPath +
-                     ": has no Quelmar parameters, so --threshold, --ceiling, --link, --isp and --target-lufs "
-                     "cannot be applied to it");
-  }
-
-  const int channels = input->channels();
-  const int rate = input->sampleRate();
   Progress progress(!options.quiet);
-  Controls controls = options.controls;
-  FileSource fileSource(*input);
-  std::unique_ptr<MemorySource> memory;
-  AudioSource* source = &fileSource;
-
-  // Made before any audio moves, so an unwritable place fails at once rather
-  // than after a threshold search.
-  std::unique_ptr<OutputFile> output = OutputFile::create(outputPath, format, channels, rate, options.force);
-
+  std::atomic<std::int64_t> cacheBudget{kCacheBytes};  // outlives the file, which gives back what it took
+  FileRender file(inputPath, outputPath, options, pluginPath, progress);
   std::optional<SearchOutcome> search;
+  Controls controls = options.controls;
   if (options.targetLufs) {
-    LoudnessMeter inputMeter(channels, rate, LoudnessMeter::Scope::IntegratedOnly);
-    progress.begin("reading input", input->frames());
-    memory = MemorySource::load(*input, kCacheLimitBytes, &inputMeter, &progress);
-    if (memory) {
-      source = memory.get();
-    } else {
-      std::vector<float> chunk(65536 * static_cast<std::size_t>(channels));
-      input->rewind();
-      std::int64_t done = 0;
-      while (const std::size_t got = input->read(chunk.data(), 65536)) {
-        inputMeter.add(chunk.data(), got);
-        progress.update(done += static_cast<std::int64_t>(got));
-      }
-    }
-    int pass = 0;
-    search = searchThreshold(*options.targetLufs, inputMeter.figures().integratedLufs,
-                             controls.ceilingTenths.value_or(0), [&](int tenths) {
-                               Controls trial = controls;
-                               trial.thresholdTenths = tenths;
-                               LoudnessMeter meter(channels, rate, LoudnessMeter::Scope::IntegratedOnly);
-                               PassSinks sinks;
-                               sinks.output = &meter;
-                               sinks.clipToFullScale = format.integer;
-                               sinks.progress = &progress;
-                               progress.begin("search pass " + std::to_string(++pass) + ", threshold " +
-                                                  decibels(tenths) + " dB",
-                                              source->frames());
-                               renderPass(*source, *effect, trial, options.keepLatency, sinks);
-                               return meter.figures().integratedLufs;
-                             });
+    search = file.search(*options.targetLufs, cacheBudget);
     controls.thresholdTenths = search->thresholdTenths;
   }
-
-  LoudnessMeter before(channels, rate, LoudnessMeter::Scope::Full);
-  LoudnessMeter after(channels, rate, LoudnessMeter::Scope::Full);
-  PassSinks sinks;
-  sinks.input = &before;
-  sinks.output = &after;
-  sinks.measureReduction = true;
-  sinks.file = output.get();
-  sinks.clipToFullScale = format.integer;
-  sinks.progress = &progress;
-  progress.begin(search ? "final render" : "rendering", source->frames());
-  const PassResult result = renderPass(*source, *effect, controls, options.keepLatency, sinks);
-  output->commit();
-  progress.end();
-
-  Report report;
-  report.input = inputPath;
-  report.output = outputPath;
-  report.outputFormat = format.description;
-  report.effectPath = effect->path();
-  report.effectName = effect->name();
-  report.quelmarControls = effect->hasQuelmarControls();
-  report.sampleRate = rate;
-  report.channels = channels;
-  report.inputFrames = result.inputFrames;
-  report.outputFrames = result.outputFrames;
-  report.latency = result.latency;
-  report.keepLatency = options.keepLatency;
-  report.controls = result.applied;
-  report.before = before.figures();
-  report.after = after.figures();
-  report.largestReductionDb = result.largestReductionDb;
-  report.clippedSamples = result.clippedSamples;
-  report.targetLufs = options.targetLufs;
-  report.search = search;
-  report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  const std::string text = options.json ? formatJson(report) : formatTable(report);
-  std::fputs(text.c_str(), stdout);
-  if (std::fflush(stdout) != 0) throw RenderError("cannot print the report (the output file is complete)");
+  const Report report = file.finish(controls, search);
+  print(options.json ? formatJson(report) : formatTable(report), "the output file is complete");
   return 0;
 }
 

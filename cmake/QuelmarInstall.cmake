@@ -1,0 +1,32 @@
+# cmake --install: the plug-in where Linux hosts look for VST 2.4 plug-ins,
+# the programs beside the system's own. Default prefix /usr/local.
+#   <prefix>/lib/vst/Quelmar.so
+#   <prefix>/bin/quelmar-render, <prefix>/bin/quelmar-snapshot
+#   <prefix>/share/quelmar/quelmar-example.ogg (quelmar-render's example)
+# Components: "plugin" (the plug-in alone) and "tools".
+# Every install leaves build/install_manifest.txt; the uninstall target
+# removes what it lists.
+set(QUELMAR_INSTALL_VSTDIR "lib/vst" CACHE STRING "Where the plug-in is installed: relative to the prefix, or absolute")
+set(QUELMAR_INSTALL_DATADIR "share/quelmar")
+
+install(TARGETS Quelmar LIBRARY DESTINATION ${QUELMAR_INSTALL_VSTDIR} COMPONENT plugin)
+install(TARGETS quelmar-render RUNTIME DESTINATION bin COMPONENT tools)
+if(TARGET quelmar-snapshot)
+  install(TARGETS quelmar-snapshot RUNTIME DESTINATION bin COMPONENT tools)
+endif()
+install(FILES ${PROJECT_SOURCE_DIR}/examples/quelmar-example.ogg DESTINATION ${QUELMAR_INSTALL_DATADIR}
+        COMPONENT tools)
+
+# Installed, quelmar-render finds its plug-in and example from its own place.
+if(IS_ABSOLUTE "${QUELMAR_INSTALL_VSTDIR}")
+  set(installed_plugin "${QUELMAR_INSTALL_VSTDIR}/Quelmar.so")
+else()
+  set(installed_plugin "../${QUELMAR_INSTALL_VSTDIR}/Quelmar.so")
+endif()
+target_compile_definitions(quelmar-render PRIVATE QUELMAR_INSTALLED_PLUGIN="${installed_plugin}"
+                           QUELMAR_INSTALLED_EXAMPLE="../${QUELMAR_INSTALL_DATADIR}/quelmar-example.ogg")
+
+add_custom_target(uninstall
+  COMMAND ${CMAKE_COMMAND} -DMANIFEST=${PROJECT_BINARY_DIR}/install_manifest.txt
+          -P ${CMAKE_CURRENT_LIST_DIR}/Uninstall.cmake
+  COMMENT "Removing the files the last cmake --install put in place")
