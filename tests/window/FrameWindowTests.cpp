@@ -232,8 +232,6 @@ TEST_F(FrameWindow, CursorsComeFromTheCursorFontAndTheParentsIsTheDefault) {
   const std::string parents = shown();
   frame->setCursor(kCursorHand);
   EXPECT_EQ(becomes("hand2"), "hand2");
-  frame->setCursor(kCursorHSize);
-  EXPECT_EQ(becomes("sb_h_double_arrow"), "sb_h_double_arrow");
   frame->setCursor(kCursorCopy);  // no such cursor: back to the default
   EXPECT_EQ(becomes(parents), parents);
   frame->setCursor(kCursorWait);

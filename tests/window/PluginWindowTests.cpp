@@ -17,18 +17,14 @@ struct PixelDiff {
   int largest = 0;  // largest difference of one channel
 };
 
-PixelDiff compare(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b, int x0 = 0, int y0 = 0,
-                  int x1 = kEditorWidth, int y1 = kEditorHeight) {
-  PixelDiff d;
+PixelDiff compare(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
   if (a.size() != b.size()) return {-1, -1};
-  for (int y = y0; y < y1; ++y) {
-    for (int x = x0; x < x1; ++x) {
-      const std::uint32_t p = a[std::size_t(y * kEditorWidth + x)], q = b[std::size_t(y * kEditorWidth + x)];
-      if (p == q) continue;
-      ++d.count;
-      for (int shift = 0; shift < 24; shift += 8)
-        d.largest = std::max(d.largest, std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)));
-    }
+  PixelDiff d;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] == b[i]) continue;
+    ++d.count;
+    for (int shift = 0; shift < 24; shift += 8)
+      d.largest = std::max(d.largest, std::abs(int((a[i] >> shift) & 0xFF) - int((b[i] >> shift) & 0xFF)));
   }
   return d;
 }
