@@ -99,4 +99,12 @@ inline void run(HostDisplay& display, std::vector<PluginHost*> hosts, int millis
   }
 }
 
+// Points at a spot of the window, clicks there and lets the editors answer.
+inline void clickAt(HostDisplay& display, std::vector<PluginHost*> hosts, ::Window w, int x, int y) {
+  display.moveTo(w, x, y);
+  run(display, hosts, 40);
+  display.click();
+  run(display, std::move(hosts), 100);
+}
+
 }  // namespace windowtest

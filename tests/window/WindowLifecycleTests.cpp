@@ -97,10 +97,7 @@ TEST_F(WindowLifecycle, TwoEditorsAtOnceEachKeepTheirOwnInput) {
   ASSERT_EQ(editorWindows(topA), 1u);
   ASSERT_EQ(editorWindows(topB), 1u);
 
-  display.moveTo(display.children(topB)[0], 170, 104);  // the ISP switch of the second
-  run(display, {&first, &second}, 40);
-  display.click();
-  run(display, {&first, &second}, 100);
+  clickAt(display, {&first, &second}, display.children(topB)[0], 170, 104);  // the ISP switch of the second
   EXPECT_TRUE(first.edits().empty());
   ASSERT_EQ(second.edits().size(), 3u);
   PanelState ispOn;

@@ -9,7 +9,6 @@
 
 #include <ole2.h>
 #include <objidl.h>
-#include <gdiplus.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
@@ -104,7 +103,7 @@ HWND frameWindow(CFrame* frame) { return static_cast<HWND>(frame->getPlatformWin
 
 // ---------------------------------------------------------------- mouse
 
-TEST_CASE("mouse messages: buttons and modifiers, the double-click bit, capture only for a taken press") {
+TEST_CASE("mouse messages: buttons, modifiers, double-click bit, capture for a taken press, wheel, leave") {
   wintest::HostWindow host;
   auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
   auto* taker = new RecordingView(CRect(10, 10, 110, 110), kMouseEventHandled);
@@ -138,16 +137,9 @@ TEST_CASE("mouse messages: buttons and modifiers, the double-click bit, capture 
   CHECK_EQ(refuser->downs.size(), 1u);
   CHECK(GetCapture() == nullptr);
   SendMessageW(child, WM_LBUTTONUP, 0, MAKELPARAM(150, 60));
-  frame->release();
-}
 
-TEST_CASE("wheel messages: screen position, whole notches, half a notch is no turn") {
-  wintest::HostWindow host;
-  auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
-  auto* view = new RecordingView(CRect(10, 10, 110, 110), kMouseEventHandled);
-  frame->addView(view);
-  REQUIRE(frame->getPlatformWindow() != nullptr);
-  HWND child = frameWindow(frame);
+  // The wheel's position is on the screen; whole notches turn, half a one does not.
+  auto* view = taker;
   POINT screen{50, 60};
   ClientToScreen(child, &screen);
   for (short delta : {short(-120), short(60), short(240), short(-119)})
@@ -159,21 +151,14 @@ TEST_CASE("wheel messages: screen position, whole notches, half a notch is no tu
   CHECK(view->wheels[3].distance == 0.0f);
   CHECK_EQ(view->wheels[0].where.x, 50);  // frame coordinates, unchanged
   CHECK_EQ(view->wheels[0].where.y, 60);
-  frame->release();
-}
 
-TEST_CASE("leaving the window: the view under the mouse is told once the system reports the leave") {
-  wintest::HostWindow host;
-  auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
-  auto* view = new RecordingView(CRect(10, 10, 110, 110), kMouseEventHandled);
-  frame->addView(view);
-  REQUIRE(frame->getPlatformWindow() != nullptr);
-  HWND child = frameWindow(frame);
+  // The view under the mouse is told of the leave once the system reports it.
+  const int entered = view->entered, exited = view->exited;
   SendMessageW(child, WM_MOUSEMOVE, 0, MAKELPARAM(40, 40));
-  CHECK_EQ(view->entered, 1);
+  CHECK_EQ(view->entered, entered + 1);
   CHECK(frame->isMouseTracking());
   SendMessageW(child, WM_MOUSELEAVE, 0, 0);
-  CHECK_EQ(view->exited, 1);
+  CHECK_EQ(view->exited, exited + 1);
   CHECK(!frame->isMouseTracking());
   CHECK(frame->getMouseOverView() == nullptr);
   frame->release();
@@ -181,7 +166,7 @@ TEST_CASE("leaving the window: the view under the mouse is told once the system 
 
 // ---------------------------------------------------------------- host window
 
-TEST_CASE("resizing the frame resizes the host's window around it; size and position answer for it") {
+TEST_CASE("resizing the frame resizes a host window of its size around it, not a larger one") {
   wintest::HostWindow host(240, 120, 30, 50);
   auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
   REQUIRE(frame->getPlatformWindow() != nullptr);
@@ -210,15 +195,13 @@ TEST_CASE("resizing the frame resizes the host's window around it; size and posi
   CHECK_EQ(y, outer.top);
   CHECK(!frame->setPosition(0, 0));
   frame->release();
-}
 
-TEST_CASE("a host window much larger than the editor keeps its size, and so does the frame") {
-  wintest::HostWindow host(600, 400);
-  auto* frame = new CFrame(CRect(0, 0, 240, 120), host.hwnd, nullptr);
+  // A host window much larger than the editor keeps its size, and so does the frame.
+  wintest::HostWindow large(600, 400);
+  frame = new CFrame(CRect(0, 0, 240, 120), large.hwnd, nullptr);
   REQUIRE(frame->getPlatformWindow() != nullptr);
   CHECK(frame->setSize(300, 200));
-  RECT client{};
-  GetClientRect(host.hwnd, &client);
+  GetClientRect(large.hwnd, &client);
   CHECK_EQ(client.right, 600);
   CHECK_EQ(frame->getBounds().width(), 240);
   frame->release();
@@ -231,8 +214,6 @@ TEST_CASE("cursors: system cursors by type, the cursor from before restored by t
   auto* frame = new CFrame(CRect(0, 0, 100, 100), host.hwnd, nullptr);
   frame->setCursor(kCursorHand);
   CHECK(GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32649)));
-  frame->setCursor(kCursorHSize);
-  CHECK(GetCursor() == LoadCursorW(nullptr, MAKEINTRESOURCEW(32644)));
   frame->setCursor(kCursorDefault);
   CHECK(GetCursor() == before);
   frame->setCursor(kCursorWait);
@@ -493,7 +474,7 @@ TEST_CASE("dragged Unicode text is one text item, handed out as UTF-8; a leave e
   CHECK_EQ(effect, DWORD(DROPEFFECT_NONE));
 }
 
-TEST_CASE("a host that destroys its window first takes the drop registration with it") {
+TEST_CASE("the drop registration ends with the frame, or with a host window destroyed first") {
   auto* host = new wintest::HostWindow();
   auto* frame = new CFrame(CRect(0, 0, 100, 100), host->hwnd, nullptr);
   IDropTarget* target = registeredTarget(frameWindow(frame));
@@ -504,32 +485,22 @@ TEST_CASE("a host that destroys its window first takes the drop registration wit
   CHECK(!frame->isOpen());
   CHECK_EQ(target->Release(), 0u);  // nobody else holds it: it is gone
   frame->release();
-}
 
-TEST_CASE("the frame's end revokes its drop target") {
-  HWND child = nullptr;
-  {
-    DropFixture f;
-    child = f.child;
-    REQUIRE(registeredTarget(child) != nullptr);
-  }
-  CHECK(!IsWindow(child));
-  wintest::HostWindow host;
-  auto* frame = new CFrame(CRect(0, 0, 100, 100), host.hwnd, nullptr);
-  HWND again = frameWindow(frame);
-  CHECK(registeredTarget(again) != nullptr);
+  // The frame's own end revokes it as well.
+  wintest::HostWindow other;
+  frame = new CFrame(CRect(0, 0, 100, 100), other.hwnd, nullptr);
+  target = registeredTarget(frameWindow(frame));
+  REQUIRE(target != nullptr);
+  target->AddRef();
   frame->release();
-  CHECK(!IsWindow(again));
+  CHECK_EQ(target->Release(), 0u);
 }
 
 // ---------------------------------------------------------------- images
 
 TEST_CASE("images come from the module's DATA resources by name in any case, and blend at any alpha") {
-  auto* panel = new CBitmap("bmp00128.png");
-  CHECK(panel->isLoaded());
-  CHECK_EQ(panel->getWidth(), 340);
-  CHECK_EQ(panel->getHeight(), 215);
-  panel->release();
+  // The images the editor shows are seen in its pixels; here a name with
+  // nothing behind it, and a blend the editor does not use.
   auto* missing = new CBitmap("bmp00999.png");
   CHECK(!missing->isLoaded());
   CHECK_EQ(missing->getWidth(), 0);
@@ -575,15 +546,6 @@ TEST_CASE("images come from the module's DATA resources by name in any case, and
 TEST_CASE("every predefined font has a platform font to draw with") {
   wintest::HostWindow host;
   auto* frame = new CFrame(CRect(0, 0, 100, 100), host.hwnd, nullptr);  // starts the graphics library
-  // What the system itself offers, before the library's own font steps in.
-  Gdiplus::GpFontFamily* family = nullptr;
-  const bool systemArial = Gdiplus::DllExports::GdipCreateFontFamilyFromName(L"Arial", nullptr, &family) == Gdiplus::Ok;
-  if (family) Gdiplus::DllExports::GdipDeleteFontFamily(family);
-  family = nullptr;
-  const bool systemGeneric = Gdiplus::DllExports::GdipGetGenericFontFamilySansSerif(&family) == Gdiplus::Ok && family;
-  if (family) Gdiplus::DllExports::GdipDeleteFontFamily(family);
-  std::printf("  the system has Arial: %s; a generic sans-serif family: %s\n", systemArial ? "yes" : "no",
-              systemGeneric ? "yes" : "no");
   auto arial = platform::createFont("Arial", 12.0f, platform::kFontRegular);
   auto generic = platform::createFont(nullptr, 12.0f, platform::kFontRegular);
   std::printf("  font \"Arial\" -> %s\n", arial ? arial->resolvedFamily() : "(not available)");
