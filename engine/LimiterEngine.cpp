@@ -377,7 +377,10 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
                             MeterLevel* envelopeLevel, MeterCounter* meterHoldoff, std::int32_t sampleFrames) {
   if (sampleFrames <= 0) return;
 
-  State s = state_;
+  // Worked on in place: the gain computer keeps its own register copy of the
+  // per-sample part, so a second copy of the whole record per block would
+  // only cost time on short blocks.
+  State& s = state_;
   // A plain load first: the locked exchange is only paid when a hand-over waits.
   if (primePending_.load(std::memory_order_relaxed) && primePending_.exchange(false, std::memory_order_acquire) &&
       s.shortHoldAge == 0) {
@@ -434,7 +437,6 @@ void LimiterEngine::process(const float* const* inputs, float* const* outputs, M
 
   if (chunk.meterL > inputPeak[0]) inputPeak[0] = chunk.meterL;
   if (chunk.meterR > inputPeak[1]) inputPeak[1] = chunk.meterR;
-  state_ = s;
   if (s.shortHoldAge != 0 && !processedSinceReset_.load(std::memory_order_relaxed)) {
     processedSinceReset_.store(true, std::memory_order_relaxed);
   }
