@@ -39,11 +39,8 @@ void checkDirectory(const std::string& directory) {
   }
   if (!S_ISDIR(status.st_mode)) throw RenderError(directory + ": is not a directory");
   // Permission bits do not tell for root or read-only mounts: only a file made tells.
-  std::string probe = directory + "/.quelmar-probe-XXXXXX";
-  const int descriptor = mkstemp(probe.data());
-  if (descriptor < 0) throw RenderError(directory + ": cannot write there: " + std::strerror(errno));
-  close(descriptor);
-  unlink(probe.c_str());
+  const int error = tryCreateIn(directory);
+  if (error != 0) throw RenderError(directory + ": cannot write there: " + std::strerror(error));
 }
 
 // Runs work(i) for i in [0, count) on up to `jobs` threads, the calling one

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,7 +71,37 @@ class InterruptsHeld {
   sigset_t previous_;
 };
 
+// The handler runs on whichever thread does not hold the signals back, which
+// may be another one than a thread making a temporary file right then. Each
+// side announces itself before it looks at the other, so either the handler
+// waits for the file to be armed or the maker sees the interrupt and makes none.
+std::atomic<int> temporariesBeingMade{0};
+std::atomic<bool> interrupted{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler writes this");
+
+// mkostemp and arming, with the signal handler kept out of the window between.
+// Returns the descriptor, or -1 with the error in `error`.
+int createArmedTemporary(char* name, int& slot, int& error) {
+  const InterruptsHeld held;
+  temporariesBeingMade.fetch_add(1);
+  int descriptor = -1;
+  if (interrupted.load()) {
+    error = EINTR;
+  } else {
+    descriptor = mkostemp(name, O_CLOEXEC);
+    error = errno;
+    if (descriptor >= 0) slot = armTemporary(name);
+  }
+  temporariesBeingMade.fetch_sub(1);
+  return descriptor;
+}
+
 void onInterrupt(int signal) {
+  interrupted.store(true);
+  while (temporariesBeingMade.load() != 0) {
+    const timespec pause{0, 100000};
+    nanosleep(&pause, nullptr);
+  }
   for (int slot = 0; slot < kTemporarySlots; ++slot) {
     if (temporaryState[slot].load() == kArmed) unlink(interruptedTemporary[slot]);
   }
@@ -340,15 +371,9 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
   std::string temporary = directory + "/." + baseOf(path) + ".quelmar-XXXXXX";
   std::vector<char> name(temporary.begin(), temporary.end());
   name.push_back('\0');
-  int descriptor = -1;
-  int createError = 0;
   int slot = -1;
-  {
-    const InterruptsHeld held;
-    descriptor = mkostemp(name.data(), O_CLOEXEC);
-    createError = errno;
-    if (descriptor >= 0) slot = armTemporary(name.data());
-  }
+  int createError = 0;
+  const int descriptor = createArmedTemporary(name.data(), slot, createError);
   if (descriptor < 0) {
     throw RenderError(path + ": cannot create the output in " + directory + ": " + systemError(createError));
   }
@@ -483,6 +508,18 @@ void OutputFile::commit() {
     fsync(directory);
     close(directory);
   }
+}
+
+int tryCreateIn(const std::string& directory) {
+  std::string probe = directory + "/.quelmar-probe-XXXXXX";
+  int slot = -1;
+  int error = 0;
+  const int descriptor = createArmedTemporary(probe.data(), slot, error);
+  if (descriptor < 0) return error;
+  close(descriptor);
+  unlink(probe.c_str());
+  disarmTemporary(slot);
+  return 0;
 }
 
 void installInterruptCleanup() {

@@ -102,6 +102,10 @@ class OutputFile {
   std::vector<std::int32_t> pendingPacked_;
 };
 
+// Makes and removes a hidden file in `directory`, the one sure test that
+// outputs can be written there. Returns 0, or the errno of the failure.
+int tryCreateIn(const std::string& directory);
+
 // Removes the temporary outputs when the render is interrupted by a signal, so
 // Ctrl-C leaves nothing behind either. Call once, early, before any thread.
 void installInterruptCleanup();
