@@ -144,6 +144,8 @@ std::uint32_t tickCount();
 void sleep(std::uint32_t milliseconds);
 // Installs a clock (null restores the system's); answers the previous one.
 Clock* setClock(Clock* clock);
+// The system's own clock; each platform has one.
+Clock& systemClock();
 
 std::int32_t doubleClickTime();
 

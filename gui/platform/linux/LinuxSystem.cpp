@@ -22,8 +22,6 @@ class SystemClock final : public Clock {
   }
 };
 
-SystemClock systemClock;
-Clock* activeClock = &systemClock;
 
 // Shorter intervals than this are raised to it, as the Windows build's timers
 // do; it also keeps a window's event loop from spinning.
@@ -47,13 +45,9 @@ bool isDue(std::uint32_t due, std::uint32_t now) { return std::int32_t(now - due
 
 }  // namespace
 
-std::uint32_t tickCount() { return activeClock->ticks(); }
-void sleep(std::uint32_t milliseconds) { activeClock->sleep(milliseconds); }
-
-Clock* setClock(Clock* clock) {
-  Clock* previous = activeClock == &systemClock ? nullptr : activeClock;
-  activeClock = clock ? clock : &systemClock;
-  return previous;
+Clock& systemClock() {
+  static SystemClock clock;
+  return clock;
 }
 
 // The usual desktop setting; there is no display to ask in a headless build.

@@ -60,8 +60,6 @@ class SystemClock final : public Clock {
   void sleep(std::uint32_t milliseconds) override { Sleep(milliseconds); }
 };
 
-SystemClock systemClock;
-Clock* activeClock = &systemClock;
 
 // The framework has one timer callback; the platform's identifiers are handed
 // to it unchanged and it finds its own timer by them.
@@ -107,13 +105,9 @@ bool findResource(std::int32_t id, ResourceData& out) {
   return resourceData(MAKEINTRESOURCEA(id), out);
 }
 
-std::uint32_t tickCount() { return activeClock->ticks(); }
-void sleep(std::uint32_t milliseconds) { activeClock->sleep(milliseconds); }
-
-Clock* setClock(Clock* clock) {
-  Clock* previous = activeClock == &systemClock ? nullptr : activeClock;
-  activeClock = clock ? clock : &systemClock;
-  return previous;
+Clock& systemClock() {
+  static SystemClock clock;
+  return clock;
 }
 
 std::int32_t doubleClickTime() { return std::int32_t(GetDoubleClickTime()); }
