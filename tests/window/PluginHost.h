@@ -11,6 +11,7 @@
 #include "WindowTestSupport.h"
 #include "host/HostedPlugin.h"
 #include "host/PluginLibrary.h"
+#include "plugin/PluginFixture.h"
 
 namespace windowtest {
 
@@ -19,25 +20,11 @@ constexpr int kEditorHeight = 215;
 constexpr int kIdleIntervalMs = 20;
 constexpr int kSampleRate = 44100;
 
-inline host::PluginLibrary& quelmarLibrary() {
-  static std::unique_ptr<host::PluginLibrary> library = [] {
-    std::string error;
-    auto opened = host::PluginLibrary::open(QUELMAR_PLUGIN_PATH, error, true);
-    if (!opened) ADD_FAILURE() << error;
-    return opened;
-  }();
-  return *library;
-}
-
 class PluginHost {
  public:
   PluginHost() {
-    std::string error;
-    plugin = host::HostedPlugin::create(quelmarLibrary(), {}, error);
-    if (!plugin) {
-      ADD_FAILURE() << error;
-      return;
-    }
+    plugin = makeQuelmar();
+    if (!plugin) return;
     plugin->dispatch(effSetSampleRate, 0, 0, nullptr, float(kSampleRate));
     plugin->dispatch(effMainsChanged, 0, 1);
   }
