@@ -25,6 +25,15 @@ void endDrag() {
   dragInProgress = nullptr;
 }
 
+// Hands the drag in progress to one of the frame's drag operations.
+template <typename Operation>
+void toFrame(CFrame* frame, Operation operation) {
+  if (!dragInProgress || !frame) return;
+  CPoint where;
+  frame->getMouseLocation(where);
+  (frame->*operation)(dragInProgress, where);
+}
+
 }  // namespace
 
 CDropTarget::CDropTarget(CFrame* frame_) : frame(frame_) {}
@@ -61,9 +70,7 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragEnter(IDataObject* data, DWORD, POINT
     }
     endDrag();  // a drag the system never finished
     dragInProgress = new WinDragContainer(data);
-    CPoint where;
-    frame->getMouseLocation(where);
-    frame->dragEnter(dragInProgress, where);
+    toFrame(frame, &CFrame::dragEnter);
     chooseEffect(effect);
   } catch (...) {
   }
@@ -73,9 +80,7 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragEnter(IDataObject* data, DWORD, POINT
 HRESULT STDMETHODCALLTYPE CDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
   try {
     if (!dragInProgress || !frame) return S_OK;
-    CPoint where;
-    frame->getMouseLocation(where);
-    frame->dragMove(dragInProgress, where);
+    toFrame(frame, &CFrame::dragMove);
     chooseEffect(effect);
   } catch (...) {
   }
@@ -84,10 +89,7 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
 
 HRESULT STDMETHODCALLTYPE CDropTarget::DragLeave() {
   try {
-    if (!dragInProgress || !frame) return S_OK;
-    CPoint where;
-    frame->getMouseLocation(where);
-    frame->dragLeave(dragInProgress, where);
+    toFrame(frame, &CFrame::dragLeave);
   } catch (...) {
   }
   endDrag();
@@ -96,10 +98,7 @@ HRESULT STDMETHODCALLTYPE CDropTarget::DragLeave() {
 
 HRESULT STDMETHODCALLTYPE CDropTarget::Drop(IDataObject*, DWORD, POINTL, DWORD*) {
   try {
-    if (!dragInProgress || !frame) return S_OK;
-    CPoint where;
-    frame->getMouseLocation(where);
-    frame->dragDrop(dragInProgress, where);
+    toFrame(frame, &CFrame::dragDrop);
   } catch (...) {
   }
   endDrag();
