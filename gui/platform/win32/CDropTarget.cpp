@@ -40,6 +40,11 @@ CDropTarget::CDropTarget(CFrame* frame_) : frame(frame_) {}
 
 CDropTarget::~CDropTarget() = default;
 
+void CDropTarget::forgetFrame() {
+  frame = nullptr;
+  endDrag();
+}
+
 HRESULT STDMETHODCALLTYPE CDropTarget::QueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
   if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {

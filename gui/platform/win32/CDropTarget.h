@@ -22,6 +22,10 @@ class CDropTarget final : public IDropTarget {
   HRESULT STDMETHODCALLTYPE DragLeave() override;
   HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keyState, POINTL point, DWORD* effect) override;
 
+  // At revocation: the system may still call a target it holds for a drag
+  // under way, after the frame is gone.
+  void forgetFrame();
+
  private:
   virtual ~CDropTarget();
   LONG refCount = 0;
