@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "../../CButtonState.h"
 #include "../Platform.h"
 
 namespace VSTGUI::platform {
@@ -147,12 +148,12 @@ void cursorScreenPosition(CPoint& where) {
 std::int32_t asyncMouseButtons() {
   std::int32_t buttons = 0;
   const auto down = [](int key) { return GetAsyncKeyState(key) < 0; };
-  if (down(VK_LBUTTON)) buttons |= win32::buttonsSwapped ? 0x008 : 0x002;
-  if (down(VK_MBUTTON)) buttons |= 0x004;
-  if (down(VK_RBUTTON)) buttons |= win32::buttonsSwapped ? 0x002 : 0x008;
-  if (down(VK_SHIFT)) buttons |= 0x010;
-  if (down(VK_CONTROL)) buttons |= 0x020;
-  if (down(VK_MENU)) buttons |= 0x040;
+  if (down(VK_LBUTTON)) buttons |= win32::buttonsSwapped ? kRButton : kLButton;
+  if (down(VK_MBUTTON)) buttons |= kMButton;
+  if (down(VK_RBUTTON)) buttons |= win32::buttonsSwapped ? kLButton : kRButton;
+  if (down(VK_SHIFT)) buttons |= kShift;
+  if (down(VK_CONTROL)) buttons |= kControl;
+  if (down(VK_MENU)) buttons |= kAlt;
   return buttons;
 }
 

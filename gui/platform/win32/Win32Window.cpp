@@ -151,8 +151,8 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-bool registerClass() {
-  if (classUseCount++ > 0) return true;
+void registerClass() {
+  if (classUseCount++ > 0) return;
   // wsprintfW formats a pointer as upper-case hexadecimal with all its digits.
   wsprintfW(className, L"Plugin%p", static_cast<void*>(win32::thisModule()));
   WNDCLASSW windowClass{};
@@ -163,7 +163,6 @@ bool registerClass() {
   windowClass.lpszClassName = className;
   RegisterClassW(&windowClass);
   win32::setButtonsSwapped(GetSystemMetrics(SM_SWAPBUTTON) > 0);
-  return true;
 }
 
 void unregisterClass() {
@@ -270,7 +269,9 @@ class Win32Window final : public PlatformWindow {
   }
 
   void revokeDropTarget(void* target) override {
-    if (hwnd && target) RevokeDragDrop(hwnd);
+    if (!target) return;
+    static_cast<CDropTarget*>(target)->forgetFrame();
+    if (hwnd) RevokeDragDrop(hwnd);
   }
 
  private:
@@ -306,7 +307,9 @@ void windowGone(CFrame& frame) {
 std::unique_ptr<PlatformWindow> createFrameWindow(CFrame& frame, WindowHandle parent, CCoord width,
                                                   CCoord height) {
   if (!parent) return nullptr;
-  return std::make_unique<Win32Window>(frame, static_cast<HWND>(parent), width, height);
+  auto window = std::make_unique<Win32Window>(frame, static_cast<HWND>(parent), width, height);
+  if (!window->handle()) return nullptr;
+  return window;
 }
 
 DeviceHandle acquireWindowDevice(WindowHandle window) { return window ? GetDC(static_cast<HWND>(window)) : nullptr; }
