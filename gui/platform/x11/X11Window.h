@@ -79,9 +79,6 @@ class X11Window final : public PlatformWindow {
   bool pendingPaint = false;
   CRect pendingRect;
 
-  Cursor cursor = 0;
-  int cursorType = 0;
-
   XdndTarget* dropTarget = nullptr;
   int dispatchDepth = 0;
 
