@@ -465,6 +465,24 @@ TEST_F(FrameDrop, SourcesThatAddressTheTopLevelFindTheChildThroughTheProxy) {
   ASSERT_NE(drop, nullptr);
   EXPECT_EQ(drop->items, (std::vector<std::string>{dir + "/take one.wav", linkTarget}));
 
+  // Beside the editor on the host's window the drop is refused, not taken.
+  view->drags.clear();
+  source.statuses.clear();
+  source.finishes.clear();
+  display.moveTo(top, 380, 240);
+  int rx = 0, ry = 0;
+  display.toScreen(top, 380, 240, rx, ry);
+  source.enter(child, top, {source.uriList});
+  source.position(child, top, rx, ry);
+  pump(500, [&] { return !source.statuses.empty(); });
+  ASSERT_FALSE(source.statuses.empty());
+  EXPECT_EQ(source.statuses.back().data.l[1] & 1, 0);
+  source.drop(child, top);
+  pump(1000, [&] { return !source.finishes.empty(); });
+  ASSERT_EQ(source.finishes.size(), 1u);
+  EXPECT_EQ(source.finishes[0].data.l[1] & 1, 0);
+  EXPECT_EQ(view->find("drop"), nullptr);
+
   // Closing takes the proxy back from the host's window.
   frame->release();
   frame = nullptr;

@@ -95,6 +95,8 @@ CPoint XdndTarget::mouseLocation() const {
   return where;
 }
 
+bool XdndTarget::overFrame() const { return frame.getBounds().pointInside(mouseLocation()); }
+
 void XdndTarget::send(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4) {
   XEvent event{};
   event.xclient.type = ClientMessage;
@@ -177,8 +179,10 @@ void XdndTarget::position(const XClientMessageEvent& message) {
   const ::Window from = ::Window(message.data.l[0]);
   const bool ours = container && from == source && !dropping;
   if (ours) frame.dragMove(container, mouseLocation());
-  // Answered every time, with an empty rectangle so that every move comes.
-  send(from, atoms.status, long(message.window), ours ? 3 : 2, 0, 0, ours ? long(atoms.actionCopy) : None);
+  // Answered every time, with an empty rectangle so that every move comes;
+  // beside the editor the drop is refused rather than taken from the host.
+  const bool accept = ours && overFrame();
+  send(from, atoms.status, long(message.window), accept ? 3 : 2, 0, 0, accept ? long(atoms.actionCopy) : None);
 }
 
 void XdndTarget::leave(const XClientMessageEvent& message) {
@@ -191,6 +195,12 @@ void XdndTarget::drop(const XClientMessageEvent& message) {
   const ::Window from = ::Window(message.data.l[0]);
   if (!container || from != source || dropping) {
     // Nothing to take; the source still hears that the drop is over.
+    send(from, atoms.finished, long(message.window), 0, None, 0, 0);
+    return;
+  }
+  if (!overFrame()) {  // refused, as the last status said
+    frame.dragLeave(container, mouseLocation());
+    endDrag();
     send(from, atoms.finished, long(message.window), 0, None, 0, 0);
     return;
   }

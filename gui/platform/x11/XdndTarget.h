@@ -48,6 +48,9 @@ class XdndTarget {
   void endDrag();
   void send(::Window to, Atom type, long l0, long l1, long l2, long l3, long l4);
   CPoint mouseLocation() const;
+  // Through the proxy the host's whole window reports here; only the
+  // editor's own area takes a drop.
+  bool overFrame() const;
 
   X11Window& window;
   CFrame& frame;
