@@ -21,10 +21,6 @@ namespace render {
 
 namespace {
 
-// Decoded inputs kept in memory across the passes of searches (an album's, or
-// the files' own ones at once); files beyond it are decoded again for each pass.
-constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
-
 std::string nameOf(const std::string& path) {
   const std::size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -123,7 +119,7 @@ class Batch {
   void separately() {
     // The bar's length is the inputs' frames, known as each is opened.
     progress_.begin("rendering " + std::to_string(options_.inputs.size()) + " files", 0);
-    std::atomic<std::int64_t> budget{kCacheBytes};
+    std::atomic<std::int64_t> budget{FileRender::kCacheBytes};
     forEach(options_.inputs.size(), jobs_, [&](std::size_t i) {
       try {
         Progress share(progress_);
@@ -147,7 +143,7 @@ class Batch {
   void album() {
     const std::size_t count = options_.inputs.size();
     // Declared first: the files give back what they took from it as they go.
-    std::atomic<std::int64_t> budget{kCacheBytes};
+    std::atomic<std::int64_t> budget{FileRender::kCacheBytes};
     std::vector<std::unique_ptr<Progress>> shares(count);
     std::vector<std::unique_ptr<FileRender>> files(count);
     std::vector<std::unique_ptr<LoudnessMeter>> inputMeters(count);
@@ -178,9 +174,6 @@ class Batch {
       return indices;
     };
     std::vector<LoudnessMeter*> inputs;
-    for (std::size_t i : alive()) inputs.push_back(inputMeters[i].get());
-    if (inputs.empty()) return;
-
     AlbumFigures figures;
     figures.targetLufs = *options_.targetLufs;
     int passes = 0;
@@ -196,8 +189,8 @@ class Batch {
           figures.targetLufs, figures.inputLufs, options_.controls.ceilingTenths.value_or(0), [&](int tenths) {
             if (lostOne) return kSilence;
             ++passes;
-            char label[96];
-            std::snprintf(label, sizeof label, "album pass %d, threshold %.1f dB", passes, tenths * 0.1);
+            const std::string label =
+                "album pass " + std::to_string(passes) + ", threshold " + decibelsOfTenths(tenths) + " dB";
             const std::vector<std::size_t> members = alive();
             std::vector<std::unique_ptr<LoudnessMeter>> meters(count);
             progress_.begin(label, totalFrames(&files));
@@ -233,9 +226,8 @@ class Batch {
     Controls controls = options_.controls;
     controls.thresholdTenths = figures.search.thresholdTenths;
     const std::vector<std::size_t> members = alive();
-    char label[64];
-    std::snprintf(label, sizeof label, "rendering the album at %.1f dB", figures.search.thresholdTenths * 0.1);
-    progress_.begin(label, totalFrames(&files));
+    progress_.begin("rendering the album at " + decibelsOfTenths(figures.search.thresholdTenths) + " dB",
+                    totalFrames(&files));
     forEach(members.size(), jobs_, [&](std::size_t k) {
       const std::size_t i = members[k];
       try {

@@ -13,12 +13,6 @@ namespace {
 // What a DAW typically hands a plug-in; the effect's output does not depend on it.
 constexpr int kBlockSize = 1024;
 
-std::string decibels(int tenths) {
-  char text[16];
-  QuelmarParameters::formatTenths(static_cast<float>(tenths), text, sizeof text);
-  return text;
-}
-
 }  // namespace
 
 FileRender::FileRender(std::string inputPath, std::string outputPath, const Options& options,
@@ -74,10 +68,9 @@ void FileRender::load(std::atomic<std::int64_t>& cacheBudget, LoudnessMeter& met
   }
   progress_.begin("reading " + inputPath_, frames);
   if (cachedBytes_ > 0) {
-    // The reservation covers what the header promises; a little more is read
-    // where the header undercounts.
-    memory_ = MemorySource::load(*input_, static_cast<std::size_t>(cachedBytes_) + (std::size_t{1} << 20), &meter,
-                                 &progress_);
+    // The reservation covers what the header promises; where the header
+    // undercounts, the rest is read all the same.
+    memory_ = MemorySource::load(*input_, static_cast<std::size_t>(cachedBytes_), &meter, &progress_);
   }
   if (!memory_) {
     std::vector<float> chunk(65536 * static_cast<std::size_t>(input_->channels()));
@@ -108,7 +101,7 @@ SearchOutcome FileRender::search(double targetLufs, std::atomic<std::int64_t>& c
   SearchOutcome outcome =
       searchThreshold(targetLufs, inputLufs, options_.controls.ceilingTenths.value_or(0), [&](int tenths) {
         LoudnessMeter meter(channels(), sampleRate(), LoudnessMeter::Scope::IntegratedOnly);
-        measure(tenths, meter, "search pass " + std::to_string(++passes_) + ", threshold " + decibels(tenths) + " dB");
+        measure(tenths, meter, "search pass " + std::to_string(++passes_) + ", threshold " + decibelsOfTenths(tenths) + " dB");
         return meter.figures().integratedLufs;
       });
   return outcome;

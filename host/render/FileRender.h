@@ -23,6 +23,11 @@ namespace render {
 
 class FileRender {
  public:
+  // Decoded input kept in memory across the passes of threshold searches,
+  // shared by the files rendered at once; longer inputs are decoded again for
+  // each pass instead.
+  static constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
+
   // Throws RenderError (or UsageError for settings this file cannot take).
   FileRender(std::string inputPath, std::string outputPath, const Options& options, const std::string& pluginPath,
              Progress& progress);

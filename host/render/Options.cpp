@@ -175,15 +175,15 @@ Options parseOptions(const std::vector<std::string>& args) {
   }
   if (options.help || options.version) return options;
 
+  if (options.targetLufs && options.controls.thresholdTenths) {
+    throw UsageError("--target-lufs chooses the threshold itself: leave out --threshold");
+  }
   if (!options.outDir.empty()) {
     if (files.empty()) throw UsageError("--out-dir needs the input files to render into it (see --help)");
     for (const std::string& file : files) {
       if (file.empty()) throw UsageError("file names cannot be empty");
     }
     options.inputs = files;
-    if (options.targetLufs && options.controls.thresholdTenths) {
-      throw UsageError("--target-lufs chooses the threshold itself: leave out --threshold");
-    }
     if (options.album && !options.targetLufs) {
       throw UsageError("--album searches one threshold for all files: give --target-lufs too");
     }
@@ -198,9 +198,6 @@ Options parseOptions(const std::vector<std::string>& args) {
     options.input = files[0];
     options.output = files[1];
     if (options.input.empty() || options.output.empty()) throw UsageError("file names cannot be empty");
-  }
-  if (options.targetLufs && options.controls.thresholdTenths) {
-    throw UsageError("--target-lufs chooses the threshold itself: leave out --threshold");
   }
   return options;
 }

@@ -191,13 +191,17 @@ class Pass {
     // the first input frame reached its output.
     const std::size_t lead =
         position_ >= static_cast<std::int64_t>(latency_) ? 0 : std::min<std::size_t>(frames, static_cast<std::size_t>(latency_ - position_));
-    float* inputs[2] = {in_[0].data(), in_[1].data()};
-    float* delayed[2] = {delayed_[0].data(), delayed_[1].data()};
-    delay_.run(inputs, delayed, frames);
-    if (sinks_.measureReduction && lead < frames) {
-      const float* alignedIn[2] = {delayed_[0].data() + lead, delayed_[1].data() + lead};
-      const float* alignedOut[2] = {out_[0].data() + lead, out_[1].data() + lead};
-      reduction_.add(alignedIn, alignedOut, frames - lead);
+    // The delayed input serves only the gain-reduction figure, which the
+    // search passes do not take.
+    if (sinks_.measureReduction) {
+      float* inputs[2] = {in_[0].data(), in_[1].data()};
+      float* delayed[2] = {delayed_[0].data(), delayed_[1].data()};
+      delay_.run(inputs, delayed, frames);
+      if (lead < frames) {
+        const float* alignedIn[2] = {delayed_[0].data() + lead, delayed_[1].data() + lead};
+        const float* alignedOut[2] = {out_[0].data() + lead, out_[1].data() + lead};
+        reduction_.add(alignedIn, alignedOut, frames - lead);
+      }
     }
     const std::size_t from = keepLatency_ ? 0 : lead;
     const std::size_t count = frames - from;

@@ -18,8 +18,6 @@ std::string fixed(double value, int decimals = 1) {
   return text;
 }
 
-std::string decibelsOfTenths(int tenths) { return fixed(tenths * 0.1); }
-
 std::string duration(std::int64_t frames, int rate) {
   const double seconds = rate > 0 ? static_cast<double>(frames) / rate : 0.0;
   const int minutes = static_cast<int>(seconds / 60.0);
@@ -94,6 +92,8 @@ std::string jsonFigures(const LoudnessFigures& f) {
 
 
 }  // namespace
+
+std::string decibelsOfTenths(int tenths) { return fixed(tenths * 0.1); }
 
 std::string formatTable(const Report& report) {
   std::string text;

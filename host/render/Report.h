@@ -63,6 +63,9 @@ struct BatchReport {
   double seconds = 0.0;
 };
 
+// A setting in tenths of a decibel as the reports write it: "-8.0".
+std::string decibelsOfTenths(int tenths);
+
 std::string formatBatchTable(const BatchReport& batch);
 std::string formatBatchJson(const BatchReport& batch);
 

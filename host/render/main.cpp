@@ -21,9 +21,6 @@ namespace {
 using namespace render;
 
 const char* const kExampleOutput = "quelmar-example-master.wav";
-// Decoded input kept in memory for the passes of a threshold search; longer
-// files are decoded again for each pass instead.
-constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
 
 std::string executableDirectory() {
   char path[PATH_MAX + 1];
@@ -94,7 +91,7 @@ int run(const Options& options) {
     outputPath = kExampleOutput;
   }
   Progress progress(!options.quiet);
-  std::atomic<std::int64_t> cacheBudget{kCacheBytes};  // outlives the file, which gives back what it took
+  std::atomic<std::int64_t> cacheBudget{FileRender::kCacheBytes};  // outlives the file, which gives back what it took
   FileRender file(inputPath, outputPath, options, pluginPath, progress);
   std::optional<SearchOutcome> search;
   Controls controls = options.controls;
