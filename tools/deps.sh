@@ -26,6 +26,7 @@ test_packages=(
   ardour qtractor lsp-plugins-vst
   xvfb xauth libxtst-dev libxfixes-dev
   wine wine64 imagemagick
+  time python3  # bench/render-speed.sh and tools/bench-ab.sh
   "${windows_packages[@]}"
 )
 
