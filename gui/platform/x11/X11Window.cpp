@@ -404,22 +404,31 @@ void X11Window::paint() {
   XFlush(display_);
 }
 
-bool X11Window::copyDirectly(const CRect& area) {
-  // Nearly every display today is 24-bit true colour with 32 bits a pixel,
-  // the layout of the back buffer itself: then the pixels go to the window as
-  // they are, without a round through the server's rendering extension.
-  if (!visual || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
-    return false;
-  const int screen = DefaultScreen(display_);
-  const int depth = DefaultDepth(display_, screen);
-  if (depth != 24 && depth != 32) return false;
+namespace {
+
+// Nearly every display today is 24-bit true colour with 32 bits a pixel, the
+// layout of the back buffer itself: then the pixels go to the window as they
+// are, without a round through the server's rendering extension. Answers the
+// depth for such a window, or 0.
+int directCopyDepth(Display* display, const Visual* visual) {
+  if (!visual || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF) return 0;
+  const int depth = DefaultDepth(display, DefaultScreen(display));
+  if (depth != 24 && depth != 32) return 0;
   int formats = 0;
-  XPixmapFormatValues* list = XListPixmapFormats(display_, &formats);
+  XPixmapFormatValues* list = XListPixmapFormats(display, &formats);
   bool fits = false;
   for (int i = 0; i < formats; ++i)
     if (list[i].depth == depth) fits = list[i].bits_per_pixel == 32;
   if (list) XFree(list);
-  if (!fits) return false;
+  return fits ? depth : 0;
+}
+
+}  // namespace
+
+bool X11Window::copyDirectly(const CRect& area) {
+  if (copyDepth < 0) copyDepth = directCopyDepth(display_, visual);  // the window's visual never changes
+  const int depth = copyDepth;
+  if (depth == 0) return false;
 
   const int width = cairo_image_surface_get_width(backBuffer);
   const int height = cairo_image_surface_get_height(backBuffer);

@@ -75,6 +75,7 @@ class X11Window final : public PlatformWindow {
 
   cairo_surface_t* backBuffer = nullptr;
   cairo_surface_t* windowSurface = nullptr;  // only where the buffer cannot be copied as it is
+  int copyDepth = -1;                         // the depth of a window the buffer copies to as it is; 0 if none
   GC gc = nullptr;
   bool pendingPaint = false;
   CRect pendingRect;
