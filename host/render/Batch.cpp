@@ -117,14 +117,14 @@ class Batch {
 
   // Each file on its own, --target-lufs searched per file.
   void separately() {
-    // The bar's length is the inputs' frames, known as each is opened.
+    // The bar's length is the frames of every pass of every file, known as
+    // each pass begins.
     progress_.begin("rendering " + std::to_string(options_.inputs.size()) + " files", 0);
     std::atomic<std::int64_t> budget{FileRender::kCacheBytes};
     forEach(options_.inputs.size(), jobs_, [&](std::size_t i) {
       try {
-        Progress share(progress_);
+        Progress share(progress_, true);
         FileRender file(options_.inputs[i], outputs_[i], options_, pluginPath_, share);
-        progress_.expect(file.frames());
         std::optional<SearchOutcome> search;
         Controls controls = options_.controls;
         if (options_.targetLufs) {

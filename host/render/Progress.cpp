@@ -14,11 +14,13 @@ constexpr int kBarWidth = 30;
 
 Progress::Progress(bool enabled) : enabled_(enabled && isatty(STDERR_FILENO) == 1), started_(Clock::now()) {}
 
-Progress::Progress(BatchProgress& batch) : enabled_(false), started_(Clock::now()), batch_(&batch) {}
+Progress::Progress(BatchProgress& batch, bool addsStages)
+    : enabled_(false), started_(Clock::now()), batch_(&batch), addsStages_(addsStages) {}
 
 Progress::~Progress() { end(); }
 
 void Progress::begin(std::string label, std::int64_t totalFrames) {
+  if (batch_ != nullptr && addsStages_ && totalFrames > 0) batch_->expect(totalFrames);
   forwarded_ = 0;
   label_ = std::move(label);
   total_ = totalFrames;

@@ -17,7 +17,9 @@ class Progress {
   // (counted from construction, across all passes) has run for a second.
   explicit Progress(bool enabled);
   // Draws nothing itself: the frames it is told about move a batch's bar.
-  explicit Progress(BatchProgress& batch);
+  // With addsStages, each stage it begins also adds its frames to the bar's
+  // length, for a file whose number of passes is not known in advance.
+  explicit Progress(BatchProgress& batch, bool addsStages = false);
   ~Progress();
 
   void begin(std::string label, std::int64_t totalFrames);
@@ -36,6 +38,7 @@ class Progress {
   std::int64_t total_ = -1;
   bool drawn_ = false;
   BatchProgress* batch_ = nullptr;
+  bool addsStages_ = false;
   std::int64_t forwarded_ = 0;
 };
 
