@@ -130,8 +130,8 @@ void Quelmar::getParameterDisplay(VstInt32 index, char* text) {
   switch (index) {
     case kThreshold: QuelmarParameters::formatTenths(thresholdTenths, buffer, sizeof buffer); break;
     case kOutput: QuelmarParameters::formatTenths(outputTenths, buffer, sizeof buffer); break;
-    case kFaderLink: std::strcpy(buffer, faderLink ? "ON" : "OFF"); break;
-    case kIspDetection: std::strcpy(buffer, ispDetection ? "ON" : "OFF"); break;
+    case kFaderLink: std::strcpy(buffer, QuelmarParameters::kSwitchTexts[faderLink ? 1 : 0]); break;
+    case kIspDetection: std::strcpy(buffer, QuelmarParameters::kSwitchTexts[ispDetection ? 1 : 0]); break;
     default: break;
   }
   // Hosts give display buffers of the interface's short length.
