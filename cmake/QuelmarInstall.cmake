@@ -1,6 +1,7 @@
 # cmake --install: the plug-in where Linux hosts look for VST 2.4 plug-ins,
 # the programs beside the system's own. Default prefix /usr/local.
 #   <prefix>/lib/vst/Quelmar.so
+#   <prefix>/lib/clap/Quelmar.clap
 #   <prefix>/bin/quelmar-render, <prefix>/bin/quelmar-snapshot
 #   <prefix>/share/quelmar/quelmar-example.ogg (quelmar-render's example)
 # Components: "plugin" (the plug-in alone) and "tools".
@@ -10,6 +11,8 @@ set(QUELMAR_INSTALL_VSTDIR "lib/vst" CACHE STRING "Where the plug-in is installe
 set(QUELMAR_INSTALL_DATADIR "share/quelmar")
 
 install(TARGETS Quelmar LIBRARY DESTINATION ${QUELMAR_INSTALL_VSTDIR} COMPONENT plugin)
+set(QUELMAR_INSTALL_CLAPDIR "lib/clap" CACHE STRING "Where the CLAP plug-in is installed: relative to the prefix, or absolute")
+install(TARGETS QuelmarClap LIBRARY DESTINATION ${QUELMAR_INSTALL_CLAPDIR} COMPONENT plugin)
 install(TARGETS quelmar-render RUNTIME DESTINATION bin COMPONENT tools)
 if(TARGET quelmar-snapshot)
   install(TARGETS quelmar-snapshot RUNTIME DESTINATION bin COMPONENT tools)

@@ -4,7 +4,11 @@
 
 #include <new>
 
-#if defined(_WIN32)
+// A format's library (CLAP, LV2) links the entry point in for its own use
+// and exports only its format's entry.
+#if defined(QUELMAR_ENTRY_UNEXPORTED)
+#define QUELMAR_EXPORT extern "C"
+#elif defined(_WIN32)
 #define QUELMAR_EXPORT extern "C" __declspec(dllexport)
 #else
 #define QUELMAR_EXPORT extern "C" __attribute__((visibility("default")))
@@ -26,6 +30,6 @@ QUELMAR_EXPORT AEffect* VST_CALLBACK VSTPluginMain(audioMasterCallback hostCallb
 // Older hosts look for the same function under the name "main"; it cannot be
 // declared as such in C++, so it is an alias at the symbol level. On Windows
 // the module definition file (Quelmar.def) exports the second name.
-#if !defined(_WIN32)
+#if !defined(_WIN32) && !defined(QUELMAR_ENTRY_UNEXPORTED)
 QUELMAR_EXPORT AEffect* vstMainAlias(audioMasterCallback) __asm__("main") __attribute__((alias("VSTPluginMain")));
 #endif

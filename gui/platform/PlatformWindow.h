@@ -57,6 +57,13 @@ DeviceHandle acquireWindowDevice(WindowHandle window);
 void releaseWindowDevice(WindowHandle window, DeviceHandle device);
 CPoint windowScreenPosition(WindowHandle window);
 
+// For a host that runs the editor from a loop of its own and watches file
+// descriptors in it: the descriptor on which the events of the frame window
+// made inside parent arrive, so that the host can idle the editor as soon as
+// input comes. -1 where there is none: no such window, or a system whose
+// windows get their events through its own message loop.
+int frameEventDescriptor(WindowHandle parent);
+
 // Performs at most one paint that is waiting for any window of the calling
 // thread, so a window repaints while a long mouse gesture keeps its event
 // loop from running. Does nothing where no paint is pending.

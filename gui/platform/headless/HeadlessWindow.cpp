@@ -12,6 +12,7 @@ std::unique_ptr<PlatformWindow> createFrameWindow(CFrame&, WindowHandle, CCoord,
 DeviceHandle acquireWindowDevice(WindowHandle) { return nullptr; }
 void releaseWindowDevice(WindowHandle, DeviceHandle) {}
 CPoint windowScreenPosition(WindowHandle) { return CPoint(0, 0); }
+int frameEventDescriptor(WindowHandle) { return -1; }
 void dispatchPendingPaint() {}
 
 void cursorScreenPosition(CPoint& where) { where = CPoint(0, 0); }

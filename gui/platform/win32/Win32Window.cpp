@@ -324,6 +324,9 @@ CPoint windowScreenPosition(WindowHandle window) {
   return CPoint(r.left, r.top);
 }
 
+// Windows delivers the frame's messages through the thread's own loop.
+int frameEventDescriptor(WindowHandle) { return -1; }
+
 void dispatchPendingPaint() {
   MSG message;
   if (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);

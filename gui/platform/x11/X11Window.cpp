@@ -520,6 +520,13 @@ void releaseWindowDevice(WindowHandle window, DeviceHandle device) {
   if (X11Window* w = X11Window::find(window)) XFlush(w->display());
 }
 
+int frameEventDescriptor(WindowHandle parent) {
+  const auto parentWindow = static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parent));
+  for (X11Window* w = X11Window::first(); w; w = w->next())
+    if (w->parent() == parentWindow && w->isAlive()) return ConnectionNumber(w->display());
+  return -1;
+}
+
 CPoint windowScreenPosition(WindowHandle window) {
   X11Window* w = X11Window::find(window);
   return w ? w->screenPosition() : CPoint(0, 0);
