@@ -85,6 +85,23 @@ TEST(RealHosts, ArdourScannerFindsThePlugin) {
   fs::remove_all(home);
 }
 
+// Qtractor's scanner offers no host extensions at all: the plug-in must still
+// describe its ports, parameters and GUI to it.
+TEST(RealHosts, QtractorScannerFindsTheClapPlugin) {
+  const char* scanner = "/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan";
+  if (!fs::exists(scanner)) GTEST_SKIP() << "Qtractor is not installed";
+  const fs::path home = fs::temp_directory_path() / ("quelmar-qtractor-clap-" + std::to_string(getpid()));
+  fs::create_directories(home);
+  const std::string output = run("echo 'CLAP:" + fs::absolute(QUELMAR_CLAP_PATH).string() + "' | HOME=" +
+                                 home.string() + " QT_QPA_PLATFORM=offscreen timeout 120 " + scanner + " 2>&1");
+  // CLAP|name|audio in:out|midi in:out|controls in:out|flags|path|index|id
+  const std::regex line("CLAP\\|Quelmar\\|2:2\\|0:0\\|4:0\\|([^|]*)\\|");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(output, match, line)) << output;
+  EXPECT_NE(match[1].str().find("GUI"), std::string::npos) << match[1];
+  fs::remove_all(home);
+}
+
 TEST(RealHosts, QtractorScannerFindsThePlugin) {
   const char* scanner = "/usr/lib/x86_64-linux-gnu/qtractor/qtractor_plugin_scan";
   if (!fs::exists(scanner)) GTEST_SKIP() << "Qtractor is not installed";

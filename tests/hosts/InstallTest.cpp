@@ -71,6 +71,7 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
   ASSERT_EQ(install.status, 0) << install.output;
   const fs::path plugin = prefix / "lib" / "vst" / "Quelmar.so";
   EXPECT_TRUE(fs::is_regular_file(plugin)) << install.output;
+  EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "clap" / "Quelmar.clap")) << install.output;
   EXPECT_TRUE(fs::is_regular_file(prefix / "bin" / "quelmar-render")) << install.output;
   EXPECT_TRUE(fs::is_regular_file(prefix / "share" / "quelmar" / "quelmar-example.ogg")) << install.output;
   const std::string installed = readAll(manifest);
