@@ -16,6 +16,8 @@ mkdir -p "$out"
 echo "== exports and imports"
 bash tools/check-dll-imports.sh build-windows/Quelmar.dll x86_64
 bash tools/check-dll-imports.sh build-windows-i686/Quelmar.dll i686
+bash tools/check-dll-imports.sh build-windows/Quelmar.clap x86_64 clap_entry
+bash tools/check-dll-imports.sh build-windows-i686/Quelmar.clap i686 clap_entry
 
 # A private X server on a free display, and a fresh Wine prefix inside the
 # build folder. The prefix's X11 driver does not wait for a window manager
@@ -77,10 +79,26 @@ else
   status=1
 fi
 
+echo "== audio: Quelmar.clap on both systems against the VST 2.4 transcript's"
+"$root/$linux_build/tests/windows/quelmar_clap_transcript" "$root/$linux_build/Quelmar.clap" "$out/linux-clap.f32" \
+  >"$out/linux-clap.log" 2>&1 || { cat "$out/linux-clap.log"; status=1; }
+timeout 600 wine "$win/tests/windows/quelmar_clap_transcript.exe" "$win/Quelmar.clap" "$out/windows-clap.f32" \
+  >"$out/windows-clap.log" 2>&1 || { cat "$out/windows-clap.log"; status=1; }
+for system in linux windows; do
+  if cmp -s "$out/linux.f32" "$out/$system-clap.f32"; then
+    echo "audio: the $system CLAP build's $samples samples are the VST transcript's, bit for bit"
+  else
+    echo "audio: the $system CLAP build's output differs from the VST transcript's"
+    status=1
+  fi
+done
+
 # By name: a suite the build lost must fail the run, not vanish from it.
 for name in editor_window_tests frame_window_tests; do
   run "$name" wine "$win/tests/windows/$name.exe" "$win/Quelmar.dll" "$out" "$root/$linux_build"
 done
+
+run clap_window_tests wine "$win/tests/windows/clap_window_tests.exe" "$win/Quelmar.clap" "$win/Quelmar.dll"
 
 # Systems before Vista do not composite windows: the frame paints through a
 # back buffer. The same tests again with the prefix claiming to be such a system.

@@ -4,12 +4,10 @@
 // transcripts of the same session must be byte for byte the same.
 //
 //   quelmar-transcript PLUGIN TEXT_OUT AUDIO_OUT
-//
-// The input signals use only basic arithmetic (no library maths), so both
-// systems feed the plug-in exactly the same samples.
 
 #include "host/HostedPlugin.h"
 #include "host/PluginLibrary.h"
+#include "TranscriptSession.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -19,89 +17,6 @@
 #include <vector>
 
 namespace {
-
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state(seed * 0x9E3779B97F4A7C15ull + 1) {}
-  std::uint64_t next() {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-  }
-  float uniform() { return float(next() >> 40) / 16777216.0f; }
-  float bipolar() { return uniform() * 2.0f - 1.0f; }
-
- private:
-  std::uint64_t state;
-};
-
-// sin(2 pi t) for any t, from a polynomial: identical on every IEEE machine.
-double turnSine(double t) {
-  t -= double(std::int64_t(t));
-  if (t < 0) t += 1.0;
-  double sign = 1.0;
-  if (t >= 0.5) {
-    t -= 0.5;
-    sign = -1.0;
-  }
-  if (t > 0.25) t = 0.5 - t;
-  const double x = t * 6.283185307179586;
-  const double x2 = x * x;
-  const double s = x * (1 - x2 / 6 * (1 - x2 / 20 * (1 - x2 / 42 * (1 - x2 / 72 * (1 - x2 / 110 * (1 - x2 / 156))))));
-  return sign * s;
-}
-
-struct Signal {
-  std::vector<float> left, right;
-};
-
-// Signal kinds: 0 loud swept sine, 1 noise bursts with silences, 2 clicks
-// and square waves well over full scale, 3 near-Nyquist tones (inter-sample
-// peaks), 4 quiet material that rises suddenly.
-Signal makeSignal(int kind, std::size_t frames, double rate) {
-  Signal s{std::vector<float>(frames), std::vector<float>(frames)};
-  Random rng(std::uint64_t(kind) * 7919 + 17);
-  double phase = 0;
-  for (std::size_t i = 0; i < frames; ++i) {
-    const double t = double(i) / rate;
-    float l = 0, r = 0;
-    switch (kind) {
-      case 0: {
-        phase += (40.0 + 6000.0 * double(i) / double(frames)) / rate;
-        l = float(1.4 * turnSine(phase));
-        r = float(0.9 * turnSine(phase * 1.01 + 0.1));
-        break;
-      }
-      case 1: {
-        const bool on = (i / 3000) % 3 != 2;
-        const float level = float(0.2 + 1.6 * ((i / 3000) % 5) / 4.0);
-        l = on ? level * rng.bipolar() : 0.0f;
-        r = on ? level * rng.bipolar() : 0.0f;
-        break;
-      }
-      case 2: {
-        l = (i % 1500) == 0 ? 3.0f : ((i / 200) % 2 ? 0.7f : -0.7f);
-        r = (i % 2100) == 7 ? -2.5f : 0.5f * l;
-        break;
-      }
-      case 3: {
-        l = float(1.0 * turnSine(t * rate * 0.2437));
-        r = float(0.99 * turnSine(t * rate * 0.4871 + 0.25));
-        break;
-      }
-      default: {
-        const double level = i < frames / 2 ? 0.01 : 1.8;
-        l = float(level * turnSine(t * 220.0));
-        r = float(level * rng.bipolar());
-        break;
-      }
-    }
-    s.left[i] = l;
-    s.right[i] = r;
-  }
-  return s;
-}
 
 std::string printable(const char* text, std::size_t capacity) {
   std::string out;
@@ -190,44 +105,25 @@ void dispatcherAnswers(std::FILE* out, host::HostedPlugin& p) {
   std::fprintf(out, "program name \"%s\"\n", printable(back, 64).c_str());
 }
 
-struct Session {
-  float rate;
-  bool isp;
-  int signal;
-};
-
-std::size_t runAudio(std::FILE* text, std::FILE* audio, host::HostedPlugin& p, const Session& s) {
-  static constexpr int blockSizes[] = {1, 7, 64, 4096};
+std::size_t runAudio(std::FILE* text, std::FILE* audio, host::HostedPlugin& p, const transcript::Session& s) {
+  struct Driver {
+    host::HostedPlugin& p;
+    void begin(const transcript::Session& s, const transcript::Settings& settings) {
+      p.dispatch(effSetSampleRate, 0, 0, nullptr, s.rate);
+      for (const auto& [index, value] : settings) p.setParameter(index, value);
+      p.dispatch(effMainsChanged, 0, 1);
+    }
+    void set(int index, float value) { p.setParameter(index, value); }
+    void process(float** inputs, float** outputs, int frames) { p.processReplacing(inputs, outputs, frames); }
+  } driver{p};
   std::size_t samples = 0;
-  p.dispatch(effSetSampleRate, 0, 0, nullptr, s.rate);
-  p.setParameter(3, s.isp ? 1.0f : 0.0f);
-  p.setParameter(0, 0.7f);
-  p.setParameter(1, 0.95f);
-  p.setParameter(2, 0.0f);
-  p.dispatch(effMainsChanged, 0, 1);
-  std::fprintf(text, "session rate=%a isp=%d signal=%d delay=%d\n", double(s.rate), int(s.isp), s.signal,
-               p.effect()->initialDelay);
-  const std::size_t frames = std::size_t(s.rate) * 3 / 2;
-  Signal in = makeSignal(s.signal, frames, s.rate);
-  std::vector<float> outL(frames), outR(frames);
-  std::size_t done = 0;
-  int block = 0;
-  while (done < frames) {
-    const std::size_t n = std::min<std::size_t>(blockSizes[block % 4], frames - done);
-    // Parameter changes between blocks: threshold and ceiling move, the link
-    // comes and goes.
-    if (block % 37 == 36) p.setParameter(0, float(block % 11) / 10.0f);
-    if (block % 53 == 52) p.setParameter(1, float(block % 7) / 6.0f);
-    if (block % 101 == 100) p.setParameter(2, (block / 101) % 2 ? 1.0f : 0.0f);
-    float* inputs[2] = {in.left.data() + done, in.right.data() + done};
-    float* outputs[2] = {outL.data() + done, outR.data() + done};
-    p.processReplacing(inputs, outputs, VstInt32(n));
-    done += n;
-    ++block;
-  }
-  std::fwrite(outL.data(), sizeof(float), frames, audio);
-  std::fwrite(outR.data(), sizeof(float), frames, audio);
-  samples += 2 * frames;
+  transcript::play(driver, s, [&](const std::vector<float>& outL, const std::vector<float>& outR) {
+    std::fprintf(text, "session rate=%a isp=%d signal=%d delay=%d\n", double(s.rate), int(s.isp), s.signal,
+                 p.effect()->initialDelay);
+    std::fwrite(outL.data(), sizeof(float), outL.size(), audio);
+    std::fwrite(outR.data(), sizeof(float), outR.size(), audio);
+    samples += outL.size() + outR.size();
+  });
   parameterTexts(text, p);
   return samples;
 }
@@ -283,7 +179,8 @@ int main(int argc, char** argv) {
     if (hostRate == 44100) {
       for (float rate : {44100.0f, 48000.0f, 96000.0f})
         for (bool isp : {false, true})
-          for (int signal = 0; signal < 5; ++signal) samples += runAudio(text, audio, *plugin, {rate, isp, signal});
+          for (int signal = 0; signal < 5; ++signal)
+            samples += runAudio(text, audio, *plugin, transcript::Session{rate, isp, signal});
     }
     std::fprintf(text, "close -> %" PRIdPTR "\n", plugin->close());
   }
