@@ -34,6 +34,8 @@ class EmbeddedInstance {
 
   // False when the entry point made no instance; nothing else then works.
   bool isValid() const { return effect != nullptr; }
+  // The record, for what reaches the instance through it (its meters).
+  AEffect* record() const { return effect; }
 
   // Configuration, while no audio runs.
   void setSampleRate(float rate);

@@ -64,6 +64,10 @@ CPoint windowScreenPosition(WindowHandle window);
 // windows get their events through its own message loop.
 int frameEventDescriptor(WindowHandle parent);
 
+// The frame window made inside parent, for a host that wants to hold the
+// editor's own window; null where there is none.
+WindowHandle frameWindowIn(WindowHandle parent);
+
 // Performs at most one paint that is waiting for any window of the calling
 // thread, so a window repaints while a long mouse gesture keeps its event
 // loop from running. Does nothing where no paint is pending.

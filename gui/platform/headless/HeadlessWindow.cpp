@@ -13,6 +13,7 @@ DeviceHandle acquireWindowDevice(WindowHandle) { return nullptr; }
 void releaseWindowDevice(WindowHandle, DeviceHandle) {}
 CPoint windowScreenPosition(WindowHandle) { return CPoint(0, 0); }
 int frameEventDescriptor(WindowHandle) { return -1; }
+WindowHandle frameWindowIn(WindowHandle) { return nullptr; }
 void dispatchPendingPaint() {}
 
 void cursorScreenPosition(CPoint& where) { where = CPoint(0, 0); }

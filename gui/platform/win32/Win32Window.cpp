@@ -327,6 +327,13 @@ CPoint windowScreenPosition(WindowHandle window) {
 // Windows delivers the frame's messages through the thread's own loop.
 int frameEventDescriptor(WindowHandle) { return -1; }
 
+WindowHandle frameWindowIn(WindowHandle parent) {
+  for (HWND child = parent ? GetWindow(static_cast<HWND>(parent), GW_CHILD) : nullptr; child;
+       child = GetWindow(child, GW_HWNDNEXT))
+    if (wchar_t name[32] = {}; GetClassNameW(child, name, 32) && lstrcmpW(name, className) == 0) return child;
+  return nullptr;
+}
+
 void dispatchPendingPaint() {
   MSG message;
   if (PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) DispatchMessageW(&message);

@@ -520,11 +520,23 @@ void releaseWindowDevice(WindowHandle window, DeviceHandle device) {
   if (X11Window* w = X11Window::find(window)) XFlush(w->display());
 }
 
-int frameEventDescriptor(WindowHandle parent) {
+namespace {
+X11Window* frameIn(WindowHandle parent) {
   const auto parentWindow = static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parent));
   for (X11Window* w = X11Window::first(); w; w = w->next())
-    if (w->parent() == parentWindow && w->isAlive()) return ConnectionNumber(w->display());
-  return -1;
+    if (w->parent() == parentWindow && w->isAlive()) return w;
+  return nullptr;
+}
+}  // namespace
+
+int frameEventDescriptor(WindowHandle parent) {
+  X11Window* w = frameIn(parent);
+  return w ? ConnectionNumber(w->display()) : -1;
+}
+
+WindowHandle frameWindowIn(WindowHandle parent) {
+  X11Window* w = frameIn(parent);
+  return w ? w->handle() : nullptr;
 }
 
 CPoint windowScreenPosition(WindowHandle window) {
