@@ -2,6 +2,7 @@
 # the programs beside the system's own. Default prefix /usr/local.
 #   <prefix>/lib/vst/Quelmar.so
 #   <prefix>/lib/clap/Quelmar.clap
+#   <prefix>/lib/lv2/quelmar.lv2/ (the bundle: its Turtle, plug-in and UI)
 #   <prefix>/bin/quelmar-render, <prefix>/bin/quelmar-snapshot
 #   <prefix>/share/quelmar/quelmar-example.ogg (quelmar-render's example)
 # Components: "plugin" (the plug-in alone) and "tools".
@@ -13,6 +14,14 @@ set(QUELMAR_INSTALL_DATADIR "share/quelmar")
 install(TARGETS Quelmar LIBRARY DESTINATION ${QUELMAR_INSTALL_VSTDIR} COMPONENT plugin)
 set(QUELMAR_INSTALL_CLAPDIR "lib/clap" CACHE STRING "Where the CLAP plug-in is installed: relative to the prefix, or absolute")
 install(TARGETS QuelmarClap LIBRARY DESTINATION ${QUELMAR_INSTALL_CLAPDIR} COMPONENT plugin)
+set(QUELMAR_INSTALL_LV2DIR "lib/lv2" CACHE STRING "Where the LV2 bundle is installed: relative to the prefix, or absolute")
+set(lv2_modules QuelmarLv2)
+if(TARGET QuelmarLv2Ui)
+  list(APPEND lv2_modules QuelmarLv2Ui)
+endif()
+install(TARGETS ${lv2_modules} LIBRARY DESTINATION ${QUELMAR_INSTALL_LV2DIR}/quelmar.lv2 COMPONENT plugin)
+install(FILES ${PROJECT_BINARY_DIR}/lv2/quelmar.lv2/manifest.ttl ${PROJECT_BINARY_DIR}/lv2/quelmar.lv2/quelmar.ttl
+        DESTINATION ${QUELMAR_INSTALL_LV2DIR}/quelmar.lv2 COMPONENT plugin)
 install(TARGETS quelmar-render RUNTIME DESTINATION bin COMPONENT tools)
 if(TARGET quelmar-snapshot)
   install(TARGETS quelmar-snapshot RUNTIME DESTINATION bin COMPONENT tools)

@@ -12,6 +12,7 @@ run_packages=(
   build-essential cmake ninja-build pkg-config
   libcairo2-dev libfontconfig-dev libfreetype-dev fonts-liberation libx11-dev
   libsndfile1-dev libebur128-dev
+  lv2-dev  # the LV2 bundle's headers
 )
 
 # Cross-building Quelmar.dll (tools/build-windows.sh), 64-bit and 32-bit.
@@ -24,6 +25,7 @@ test_packages=(
   git ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev
   ardour qtractor lsp-plugins-vst
+  liblilv-dev sordi  # loading and validating the LV2 bundle as hosts do
   xvfb xauth libxtst-dev libxfixes-dev
   wine wine64 imagemagick
   time python3  # bench/render-speed.sh and tools/bench-ab.sh

@@ -72,6 +72,8 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
   const fs::path plugin = prefix / "lib" / "vst" / "Quelmar.so";
   EXPECT_TRUE(fs::is_regular_file(plugin)) << install.output;
   EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "clap" / "Quelmar.clap")) << install.output;
+  for (const char* file : {"manifest.ttl", "quelmar.ttl", "quelmar_dsp.so", "quelmar_ui.so"})
+    EXPECT_TRUE(fs::is_regular_file(prefix / "lib" / "lv2" / "quelmar.lv2" / file)) << file << install.output;
   EXPECT_TRUE(fs::is_regular_file(prefix / "bin" / "quelmar-render")) << install.output;
   EXPECT_TRUE(fs::is_regular_file(prefix / "share" / "quelmar" / "quelmar-example.ogg")) << install.output;
   const std::string installed = readAll(manifest);
