@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <thread>
 
 #include "formats/clap/ClapEditor.h"
 #include "plugin/QuelmarParameters.h"
@@ -13,29 +14,6 @@ namespace {
 using namespace QuelmarParameters;
 
 const char* const kFeatures[] = {"audio-effect", "limiter", "mastering", "stereo", nullptr};
-
-// Where the instance's automation goes on this thread: the output list of
-// the process() or flush() under way here, and the sample it has reached.
-// Automation on any other thread (the editor's) waits in the queue instead.
-struct OutputContext {
-  const void* plugin = nullptr;
-  const clap_output_events_t* events = nullptr;
-  std::uint32_t time = 0;
-};
-thread_local OutputContext outputOfThisThread;
-
-class OutputScope {
- public:
-  OutputScope(const void* plugin, const clap_output_events_t* events) : saved(outputOfThisThread) {
-    outputOfThisThread = {plugin, events, 0};
-  }
-  ~OutputScope() { outputOfThisThread = saved; }
-  OutputScope(const OutputScope&) = delete;
-  OutputScope& operator=(const OutputScope&) = delete;
-
- private:
-  OutputContext saved;
-};
 
 void pushEvent(const clap_output_events_t* out, const clap_event_header_t& event) {
   if (out != nullptr && out->try_push != nullptr) out->try_push(out, &event);
@@ -173,52 +151,74 @@ void ClapPlugin::reset() {
   instance->setActive(true);
 }
 
+// The output list of the process() or flush() under way: what the instance
+// automates while one of its events is applied goes there.
+class ClapPlugin::OutputScope {
+ public:
+  OutputScope(ClapPlugin& plugin, const clap_output_events_t* events) : owner(plugin) {
+    owner.outputs = events;
+    owner.outputTime = 0;
+  }
+  ~OutputScope() { owner.outputs = nullptr; }
+  OutputScope(const OutputScope&) = delete;
+  OutputScope& operator=(const OutputScope&) = delete;
+
+ private:
+  ClapPlugin& owner;
+};
+
 std::int32_t ClapPlugin::process(const clap_process_t& data) {
   if (!active) return CLAP_PROCESS_ERROR;
-  OutputScope scope(this, data.out_events);
-  sendQueuedEvents();
+  OutputScope scope(*this, data.out_events);
+  if (!queued.empty()) sendQueuedEvents();
 
-  const clap_input_events_t* in = data.in_events;
-  const std::uint32_t count = in != nullptr && in->size != nullptr && in->get != nullptr ? in->size(in) : 0;
+  // The buffers are looked at once a block; without usable input the
+  // limiter hears silence rather than whatever the output buffers held.
+  auto stereo = [](const clap_audio_buffer_t* buffers, std::uint32_t count) {
+    return buffers != nullptr && count > 0 && buffers[0].data32 != nullptr && buffers[0].channel_count >= 2 &&
+           buffers[0].data32[0] != nullptr && buffers[0].data32[1] != nullptr;
+  };
+  float* in[2] = {nullptr, nullptr};
+  float* out[2] = {nullptr, nullptr};
+  if (stereo(data.audio_outputs, data.audio_outputs_count)) {
+    data.audio_outputs[0].constant_mask = 0;
+    out[0] = data.audio_outputs[0].data32[0];
+    out[1] = data.audio_outputs[0].data32[1];
+    if (stereo(data.audio_inputs, data.audio_inputs_count)) {
+      in[0] = data.audio_inputs[0].data32[0];
+      in[1] = data.audio_inputs[0].data32[1];
+    } else {
+      for (float* channel : out) std::memset(channel, 0, sizeof(float) * data.frames_count);
+      in[0] = out[0];
+      in[1] = out[1];
+    }
+  }
+  auto runAudio = [&](std::uint32_t from, std::uint32_t to) {
+    if (out[0] == nullptr) return;
+    float* const inputs[2] = {in[0] + from, in[1] + from};
+    float* const outputs[2] = {out[0] + from, out[1] + from};
+    instance->process(inputs, outputs, static_cast<std::int32_t>(to - from));
+  };
+
+  const clap_input_events_t* events = data.in_events;
+  const std::uint32_t count =
+      events != nullptr && events->size != nullptr && events->get != nullptr ? events->size(events) : 0;
   std::uint32_t done = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
-    const clap_event_header_t* event = in->get(in, i);
+    const clap_event_header_t* event = events->get(events, i);
     if (event == nullptr) continue;
     // Each event takes effect at its sample: the audio before it runs with
     // the settings before it. An event past the block's end counts at the end.
     const std::uint32_t time = std::min(event->time, data.frames_count);
     if (time > done) {
-      runAudio(data, done, time);
+      runAudio(done, time);
       done = time;
     }
-    outputOfThisThread.time = done;
+    outputTime = done;
     applyEvent(*event);
   }
-  if (done < data.frames_count) runAudio(data, done, data.frames_count);
+  if (done < data.frames_count) runAudio(done, data.frames_count);
   return CLAP_PROCESS_CONTINUE;
-}
-
-void ClapPlugin::runAudio(const clap_process_t& data, std::uint32_t from, std::uint32_t to) {
-  auto stereo = [](const clap_audio_buffer_t* buffers, std::uint32_t count) {
-    return buffers != nullptr && count > 0 && buffers[0].data32 != nullptr && buffers[0].channel_count >= 2 &&
-           buffers[0].data32[0] != nullptr && buffers[0].data32[1] != nullptr;
-  };
-  const bool hasOutput = stereo(data.audio_outputs, data.audio_outputs_count);
-  if (!hasOutput) return;
-  float* const* out = data.audio_outputs[0].data32;
-  data.audio_outputs[0].constant_mask = 0;
-  if (!stereo(data.audio_inputs, data.audio_inputs_count)) {
-    // No usable input: the limiter hears silence rather than whatever the
-    // output buffers held.
-    for (int c = 0; c < 2; ++c) std::memset(out[c] + from, 0, sizeof(float) * (to - from));
-    float* const silence[2] = {out[0] + from, out[1] + from};
-    instance->process(silence, silence, static_cast<std::int32_t>(to - from));
-    return;
-  }
-  float* const* inputs = data.audio_inputs[0].data32;
-  float* const in[2] = {inputs[0] + from, inputs[1] + from};
-  float* const outs[2] = {out[0] + from, out[1] + from};
-  instance->process(in, outs, static_cast<std::int32_t>(to - from));
 }
 
 void ClapPlugin::applyEvent(const clap_event_header_t& event) {
@@ -229,10 +229,16 @@ void ClapPlugin::applyEvent(const clap_event_header_t& event) {
   const auto index = static_cast<std::int32_t>(change.param_id);
   if (change.param_id >= kParameterCount || !std::isfinite(change.value)) return;
   const float wanted = normalisedOf(index, change.value);
+  // Automation that comes back from inside this call is the event's own
+  // consequence (a linked output) and belongs in this block's output list.
+  // The thread is told apart because the editor may automate at the same time
+  // on the main thread; it is looked up only here, where an event is applied.
+  eventThread.store(std::this_thread::get_id(), std::memory_order_relaxed);
   instance->setParameter(index, wanted);
+  eventThread.store(std::thread::id(), std::memory_order_relaxed);
   // A linked threshold stops short where the output meets its bound; the
   // host is told where it stopped, so that what it shows stays true.
-  if (index == kThreshold && instance->getParameter(index) != wanted) pushValue(kThreshold, outputOfThisThread.time);
+  if (index == kThreshold && instance->getParameter(index) != wanted) pushValue(kThreshold, outputTime);
 }
 
 void ClapPlugin::pushValue(std::uint32_t index, std::uint32_t time) {
@@ -244,7 +250,7 @@ void ClapPlugin::pushValue(std::uint32_t index, std::uint32_t time) {
   event.channel = -1;
   event.key = -1;
   event.value = plainOf(static_cast<std::int32_t>(index), instance->getParameter(static_cast<std::int32_t>(index)));
-  pushEvent(outputOfThisThread.events, event.header);
+  pushEvent(outputs, event.header);
 }
 
 void ClapPlugin::sendQueuedEvents() {
@@ -259,18 +265,18 @@ void ClapPlugin::sendQueuedEvents() {
       event.channel = -1;
       event.key = -1;
       event.value = queuedEvent.value;
-      pushEvent(outputOfThisThread.events, event.header);
+      pushEvent(outputs, event.header);
     } else {
       clap_event_param_gesture_t event{header(sizeof(clap_event_param_gesture_t), queuedEvent.type, 0),
                                        queuedEvent.index};
-      pushEvent(outputOfThisThread.events, event.header);
+      pushEvent(outputs, event.header);
     }
   }
 }
 
 void ClapPlugin::flush(const clap_input_events_t* in, const clap_output_events_t* out) {
   if (!instance) return;
-  OutputScope scope(this, out);
+  OutputScope scope(*this, out);
   sendQueuedEvents();
   const std::uint32_t count = in != nullptr && in->size != nullptr && in->get != nullptr ? in->size(in) : 0;
   for (std::uint32_t i = 0; i < count; ++i)
@@ -281,8 +287,8 @@ void ClapPlugin::flush(const clap_input_events_t* in, const clap_output_events_t
 
 void ClapPlugin::parameterAutomated(std::int32_t index) {
   if (!isParameter(index)) return;
-  if (outputOfThisThread.plugin == this) {
-    pushValue(static_cast<std::uint32_t>(index), outputOfThisThread.time);
+  if (eventThread.load(std::memory_order_relaxed) == std::this_thread::get_id()) {
+    pushValue(static_cast<std::uint32_t>(index), outputTime);
     return;
   }
   queue({CLAP_EVENT_PARAM_VALUE, static_cast<std::uint32_t>(index), plainOf(index, instance->getParameter(index))});

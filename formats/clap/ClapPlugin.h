@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <thread>
 
 #include "formats/clap/ClapInterface.h"
 #include "formats/clap/OutgoingEventQueue.h"
@@ -48,9 +49,9 @@ class ClapPlugin final : private EmbeddedInstance::Listener {
   bool saveState(const clap_ostream_t& stream) const;
   bool loadState(const clap_istream_t& stream);
 
-  // Input events and the audio between them.
+  // Input events, and output events for the host.
+  class OutputScope;
   void applyEvent(const clap_event_header_t& event);
-  void runAudio(const clap_process_t& data, std::uint32_t from, std::uint32_t to);
   void sendQueuedEvents();
   void pushValue(std::uint32_t index, std::uint32_t time);
 
@@ -77,4 +78,9 @@ class ClapPlugin final : private EmbeddedInstance::Listener {
   std::atomic<bool> restartRequested{false};
 
   OutgoingEventQueue queued;
+  // While process() or flush() runs: its output list and the sample reached.
+  const clap_output_events_t* outputs = nullptr;
+  std::uint32_t outputTime = 0;
+  // The thread that applies an input event, while it does.
+  std::atomic<std::thread::id> eventThread{};
 };

@@ -27,6 +27,9 @@ class OutgoingEventQueue {
     return true;
   }
 
+  // For the consumer: nothing waits.
+  bool empty() const { return head.load(std::memory_order_relaxed) == tail.load(std::memory_order_acquire); }
+
   bool pop(OutgoingEvent& event) {
     const std::uint32_t h = head.load(std::memory_order_relaxed);
     if (h == tail.load(std::memory_order_acquire)) return false;

@@ -42,13 +42,6 @@ void EmbeddedInstance::setBlockSize(std::int32_t frames) { dispatch(effSetBlockS
 
 void EmbeddedInstance::setActive(bool on) { dispatch(effMainsChanged, 0, on ? 1 : 0); }
 
-void EmbeddedInstance::process(float* const* inputs, float* const* outputs, std::int32_t frames) {
-  if (effect == nullptr || frames <= 0) return;
-  float* in[2] = {inputs[0], inputs[1]};
-  float* out[2] = {outputs[0], outputs[1]};
-  effect->processReplacing(effect, in, out, frames);
-}
-
 void EmbeddedInstance::setParameter(std::int32_t index, float normalised) {
   if (effect != nullptr) effect->setParameter(effect, index, normalised);
 }

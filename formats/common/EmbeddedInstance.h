@@ -43,8 +43,12 @@ class EmbeddedInstance {
   // Switching on starts the engine from a reset, as a host's resume does.
   void setActive(bool on);
 
-  // Replacing process of frames samples; outputs may be the inputs.
-  void process(float* const* inputs, float* const* outputs, std::int32_t frames);
+  // Replacing process of frames samples; outputs may be the inputs. Inline:
+  // it runs for every piece of every block.
+  void process(float* const* inputs, float* const* outputs, std::int32_t frames) {
+    if (effect == nullptr || frames <= 0) return;
+    effect->processReplacing(effect, const_cast<float**>(inputs), const_cast<float**>(outputs), frames);
+  }
 
   void setParameter(std::int32_t index, float normalised);
   float getParameter(std::int32_t index) const;

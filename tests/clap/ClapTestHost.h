@@ -77,6 +77,12 @@ class ClapTestHost {
       if (i >= host->pendingAt.size()) return nullptr;
       return reinterpret_cast<const clap_event_header_t*>(host->pending.data() + host->pendingAt[i]);
     };
+    processData.audio_inputs = &inputBuffer;
+    processData.audio_outputs = &outputBuffer;
+    processData.audio_inputs_count = 1;
+    processData.audio_outputs_count = 1;
+    processData.in_events = &inEvents;
+    processData.out_events = &outEvents;
     // Room kept across blocks, so that the host allocates nothing while the
     // plug-in processes.
     pending.reserve(1 << 14);
@@ -148,23 +154,18 @@ class ClapTestHost {
   }
 
   std::int32_t process(const float* left, const float* right, float* outLeft, float* outRight, std::uint32_t frames) {
-    float* in[2] = {const_cast<float*>(left), const_cast<float*>(right)};
-    float* out[2] = {outLeft, outRight};
-    clap_audio_buffer_t input{in, nullptr, 2, 0, 0};
-    clap_audio_buffer_t outputBuffer{out, nullptr, 2, 0, 0};
-    clap_process_t data{};
-    data.steady_time = steadyTime;
-    data.frames_count = frames;
-    data.audio_inputs = &input;
-    data.audio_outputs = &outputBuffer;
-    data.audio_inputs_count = 1;
-    data.audio_outputs_count = 1;
-    data.in_events = &inEvents;
-    data.out_events = &outEvents;
+    in[0] = const_cast<float*>(left);
+    in[1] = const_cast<float*>(right);
+    out[0] = outLeft;
+    out[1] = outRight;
+    processData.steady_time = steadyTime;
+    processData.frames_count = frames;
     steadyTime += frames;
-    const std::int32_t status = plugin->process(plugin, &data);
-    pending.clear();
-    pendingAt.clear();
+    const std::int32_t status = plugin->process(plugin, &processData);
+    if (!pendingAt.empty()) {
+      pending.clear();
+      pendingAt.clear();
+    }
     return status;
   }
   void flush() {
@@ -202,7 +203,7 @@ class ClapTestHost {
                             auto* s = static_cast<Stream*>(st->ctx);
                             const std::size_t take =
                                 std::size_t(std::min<std::uint64_t>({n, s->chunk, s->bytes.size() - s->at}));
-                            std::memcpy(b, s->bytes.data() + s->at, take);
+                            if (take > 0) std::memcpy(b, s->bytes.data() + s->at, take);
                             s->at += take;
                             return std::int64_t(take);
                           }};
@@ -291,6 +292,11 @@ class ClapTestHost {
   std::vector<std::size_t> pendingAt;
   std::vector<OutputEvent> output;
   std::int64_t steadyTime = 0;
+  float* in[2] = {nullptr, nullptr};
+  float* out[2] = {nullptr, nullptr};
+  clap_audio_buffer_t inputBuffer{in, nullptr, 2, 0, 0};
+  clap_audio_buffer_t outputBuffer{out, nullptr, 2, 0, 0};
+  clap_process_t processData{};
 };
 
 }  // namespace claptest

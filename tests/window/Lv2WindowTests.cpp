@@ -18,10 +18,13 @@ namespace {
 const LV2UI_Descriptor* uiDescriptor() {
   static const LV2UI_Descriptor* descriptor = [] () -> const LV2UI_Descriptor* {
     LilvUIs* uis = lilv_plugin_get_uis(lv2test::quelmar());
-    if (uis == nullptr || lilv_uis_size(uis) != 1) return nullptr;
-    const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
-    char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
-    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    char* path = nullptr;
+    if (uis != nullptr && lilv_uis_size(uis) == 1) {
+      const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+      path = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+    }
+    lilv_uis_free(uis);
+    void* library = path ? dlopen(path, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE) : nullptr;
     lilv_free(path);
     auto entry = library ? reinterpret_cast<LV2UI_DescriptorFunction>(dlsym(library, "lv2ui_descriptor")) : nullptr;
     return entry ? entry(0) : nullptr;
