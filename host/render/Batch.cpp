@@ -105,6 +105,16 @@ class Batch {
     std::fflush(stderr);
   }
 
+  void done(std::size_t i, Report report) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!report.warnings.empty()) progress_.end();
+    for (const std::string& warning : report.warnings) {
+      std::fprintf(stderr, "quelmar-render: warning: %s\n", warning.c_str());
+    }
+    std::fflush(stderr);
+    report_.entries[i].report = std::move(report);
+  }
+
   std::int64_t totalFrames(const std::vector<std::unique_ptr<FileRender>>* files) {
     std::int64_t total = 0;
     for (std::size_t i = 0; i < options_.inputs.size(); ++i) {
@@ -131,9 +141,7 @@ class Batch {
           search = file.search(*options_.targetLufs, budget);
           controls.thresholdTenths = search->thresholdTenths;
         }
-        Report report = file.finish(controls, search);
-        const std::lock_guard<std::mutex> lock(mutex_);
-        report_.entries[i].report = std::move(report);
+        done(i, file.finish(controls, search));
       } catch (...) {
         fail(i, std::current_exception());
       }
@@ -231,9 +239,7 @@ class Batch {
     forEach(members.size(), jobs_, [&](std::size_t k) {
       const std::size_t i = members[k];
       try {
-        Report report = files[i]->finish(controls, std::nullopt);
-        const std::lock_guard<std::mutex> lock(mutex_);
-        report_.entries[i].report = std::move(report);
+        done(i, files[i]->finish(controls, std::nullopt));
       } catch (...) {
         fail(i, std::current_exception());
       }

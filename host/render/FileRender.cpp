@@ -19,7 +19,7 @@ FileRender::FileRender(std::string inputPath, std::string outputPath, const Opti
                        const std::string& pluginPath, Progress& progress)
     : inputPath_(std::move(inputPath)), outputPath_(std::move(outputPath)), options_(options), progress_(progress),
       started_(std::chrono::steady_clock::now()) {
-  input_ = InputFile::open(inputPath_);
+  input_ = InputFile::open(inputPath_, options.allowShort);
   format_ = chooseOutputFormat(outputPath_, options.format, options.bits, input_->sfFormat());
   checkOutputPath(inputPath_, outputPath_, options.force);
   if (options.dither == DitherChoice::Tpdf && format_.pcmBits == 0) {
@@ -146,6 +146,8 @@ Report FileRender::finish(const Controls& controls, const std::optional<SearchOu
   report.clippedSamples = result.clippedSamples;
   report.targetLufs = options_.targetLufs;
   report.search = search;
+  report.shortInput = input_->shortfall();
+  report.warnings = deliveryWarnings(report);
   report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   return report;
 }

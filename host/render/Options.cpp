@@ -163,6 +163,8 @@ Options parseOptions(const std::vector<std::string>& args) {
       flag(options.album);
     } else if (name == "--keep-latency") {
       flag(options.keepLatency);
+    } else if (name == "--allow-short") {
+      flag(options.allowShort);
     } else if (name == "--force" || name == "-f") {
       flag(options.force);
     } else if (name == "--json") {
@@ -231,6 +233,10 @@ Output file:
   --keep-latency      write the plug-in's output as it comes, delayed by its
                       latency (and that much longer), instead of aligned
   --force, -f         replace an existing OUTPUT
+
+Damaged input: a file that ends before its header says, or that the decoder
+cannot read to the end, fails the render and nothing is written.
+  --allow-short       render what could be read, the shortfall in the report
 
 Batches:
   --out-dir DIR, -o   render every INPUT to DIR/<name>.<ext> (the input's

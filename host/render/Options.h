@@ -38,6 +38,7 @@ struct Options {
   std::optional<DitherChoice> dither;  // unset: TPDF for 16-bit output, none otherwise
   std::string plugin;  // empty: the Quelmar.so beside the executable
   bool keepLatency = false;
+  bool allowShort = false;  // render an input broken off early as far as it can be read
   bool force = false;
   bool json = false;
   bool quiet = false;

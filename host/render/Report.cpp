@@ -18,14 +18,6 @@ std::string fixed(double value, int decimals = 1) {
   return text;
 }
 
-std::string duration(std::int64_t frames, int rate) {
-  const double seconds = rate > 0 ? static_cast<double>(frames) / rate : 0.0;
-  const int minutes = static_cast<int>(seconds / 60.0);
-  char text[32];
-  std::snprintf(text, sizeof text, "%d:%04.1f", minutes, seconds - minutes * 60.0);
-  return text;
-}
-
 std::string settings(const Report& report, bool thresholdPerFile = false) {
   if (!report.quelmarControls) return "its own settings";
   const Controls& c = report.controls;
@@ -95,11 +87,30 @@ std::string jsonFigures(const LoudnessFigures& f) {
 
 std::string decibelsOfTenths(int tenths) { return fixed(tenths * 0.1); }
 
+std::string durationText(std::int64_t frames, int sampleRate) {
+  // Tenths counted whole, so 59.96 s reads 1:00.0 rather than 0:60.0.
+  const std::int64_t tenths =
+      sampleRate > 0 ? static_cast<std::int64_t>(std::llround(static_cast<double>(frames) * 10.0 / sampleRate)) : 0;
+  char text[32];
+  std::snprintf(text, sizeof text, "%lld:%02lld.%lld", static_cast<long long>(tenths / 600),
+                static_cast<long long>(tenths / 10 % 60), static_cast<long long>(tenths % 10));
+  return text;
+}
+
+std::vector<std::string> deliveryWarnings(const Report& report) {
+  std::vector<std::string> warnings;
+  if (report.shortInput) {
+    warnings.push_back(report.input + ": " + describeShortfall(*report.shortInput, report.sampleRate) +
+                       "; rendered the part that could be read");
+  }
+  return warnings;
+}
+
 std::string formatTable(const Report& report) {
   std::string text;
   text += report.input + " -> " + report.output + "\n";
   text += "  " + std::to_string(report.sampleRate) + " Hz " + (report.channels == 1 ? "mono" : "stereo") + ", " +
-          duration(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat +
+          durationText(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat +
           (report.dither == "TPDF" ? " with TPDF dither" : report.dither == "none" ? ", rounded without dither" : "") +
           "\n";
   text += "  " + (report.effectName.empty() ? report.effectPath : report.effectName) + ": " + settings(report) + "\n";
@@ -125,6 +136,7 @@ std::string formatTable(const Report& report) {
     text += "  note: " + std::to_string(report.clippedSamples) +
             " samples beyond full scale were clipped to fit the integer format (--bits float keeps them)\n";
   }
+  for (const std::string& warning : report.warnings) text += "  warning: " + warning + "\n";
   if (report.seconds > 0.0) {
     const double audio = report.sampleRate > 0 ? static_cast<double>(report.inputFrames) / report.sampleRate : 0.0;
     text += "  done in " + fixed(report.seconds) + " s (" + fixed(audio / report.seconds, 0) + "x real time)\n";
@@ -192,13 +204,17 @@ std::string formatBatchTable(const BatchReport& batch) {
     std::string format = r.outputFormat;
     if (r.dither == "TPDF") format += ", TPDF dither";
     if (r.clippedSamples > 0) format += ", " + std::to_string(r.clippedSamples) + " samples clipped";
-    text += cells(entry.input, duration(r.inputFrames, r.sampleRate),
+    text += cells(entry.input, durationText(r.inputFrames, r.sampleRate),
                   r.quelmarControls ? decibelsOfTenths(r.controls.thresholdTenths.value_or(0)) : "-",
                   fixed(r.before.integratedLufs), fixed(r.after.integratedLufs), fixed(r.after.rangeLu),
                   fixed(r.after.truePeakDbtp), fixed(r.largestReductionDb) + " dB", format);
   }
   if (batch.album) {
     text += cells("album", "", "", fixed(batch.album->inputLufs), fixed(batch.album->outputLufs), "", "", "", "");
+  }
+  for (const BatchEntry& entry : batch.entries) {
+    if (!entry.report) continue;
+    for (const std::string& warning : entry.report->warnings) text += "  warning: " + warning + "\n";
   }
   text += "  total: " + std::to_string(written) + " of " + std::to_string(count) + " files written";
   if (written < count) text += ", " + std::to_string(count - written) + " failed";
@@ -286,6 +302,17 @@ std::string formatJson(const Report& report) {
   text += "  \"after\": " + jsonFigures(report.after) + ",\n";
   text += "  \"largest_gain_reduction_db\": " + jsonNumber(report.largestReductionDb) + ",\n";
   text += "  \"clipped_samples\": " + std::to_string(report.clippedSamples) + ",\n";
+  if (report.shortInput) {
+    const Shortfall& s = *report.shortInput;
+    text += "  \"short_input\": {\"read_frames\": " + std::to_string(s.readFrames) + ", \"promised_frames\": " +
+            (s.promisedFrames >= 0 ? std::to_string(s.promisedFrames) : std::string("null")) +
+            ", \"cause\": " + jsonString(s.cause) + "},\n";
+  } else {
+    text += "  \"short_input\": null,\n";
+  }
+  text += "  \"warnings\": [";
+  for (std::size_t i = 0; i < report.warnings.size(); ++i) text += (i > 0 ? ", " : "") + jsonString(report.warnings[i]);
+  text += "],\n";
   text += "  \"seconds\": " + jsonNumber(report.seconds, 3) + "\n";
   text += "}\n";
   return text;

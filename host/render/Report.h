@@ -4,6 +4,7 @@
 
 #include "host/render/Loudness.h"
 #include "host/render/Options.h"
+#include "host/render/SoundFiles.h"
 #include "host/render/TargetSearch.h"
 
 #include <cstdint>
@@ -34,8 +35,14 @@ struct Report {
   std::int64_t clippedSamples = 0;
   std::optional<double> targetLufs;
   std::optional<SearchOutcome> search;
+  std::optional<Shortfall> shortInput;  // rendered as far as it could be read (--allow-short)
+  // What may spoil the delivered master: one line each, naming the file.
+  std::vector<std::string> warnings;
   double seconds = 0.0;  // wall time of the whole job
 };
+
+// The warnings a finished render deserves: an input broken off.
+std::vector<std::string> deliveryWarnings(const Report& report);
 
 std::string formatTable(const Report& report);
 std::string formatJson(const Report& report);
@@ -65,6 +72,8 @@ struct BatchReport {
 
 // A setting in tenths of a decibel as the reports write it: "-8.0".
 std::string decibelsOfTenths(int tenths);
+// A length as the reports write it: "3:07.5".
+std::string durationText(std::int64_t frames, int sampleRate);
 
 std::string formatBatchTable(const BatchReport& batch);
 std::string formatBatchJson(const BatchReport& batch);

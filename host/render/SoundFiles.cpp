@@ -1,6 +1,7 @@
 #include "host/render/SoundFiles.h"
 
 #include "host/render/Errors.h"
+#include "host/render/Report.h"
 
 #include <sndfile.h>
 
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <string_view>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -134,6 +136,115 @@ constexpr std::array<NamedFormat, 13> kFormats{{
 
 const char* const kFormatList = "wav, aiff, flac, caf, w64, rf64, au, ogg, opus or mp3";
 
+// libsndfile gives the length of a stream it cannot measure as what the
+// rest of an endless file would hold; no real file comes near this.
+constexpr std::int64_t kOpenEnded = std::int64_t{1} << 48;
+
+int bytesPerFrame(int sfFormat, int channels) {
+  switch (sfFormat & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_S8:
+    case SF_FORMAT_PCM_U8:
+    case SF_FORMAT_ULAW:
+    case SF_FORMAT_ALAW: return channels;
+    case SF_FORMAT_PCM_16: return 2 * channels;
+    case SF_FORMAT_PCM_24: return 3 * channels;
+    case SF_FORMAT_PCM_32:
+    case SF_FORMAT_FLOAT: return 4 * channels;
+    case SF_FORMAT_DOUBLE: return 8 * channels;
+    default: return 0;
+  }
+}
+
+std::string logOf(SNDFILE* file) {
+  std::string log(16384, '\0');
+  sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
+  log.resize(std::strlen(log.c_str()));
+  return log;
+}
+
+std::vector<std::string> logLines(const std::string& log) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < log.size()) {
+    std::size_t end = log.find('\n', at);
+    if (end == std::string::npos) end = log.size();
+    std::string line = log.substr(at, end - at);
+    const std::size_t start = line.find_first_not_of(" *");
+    lines.push_back(start == std::string::npos ? std::string() : line.substr(start));
+    at = end + 1;
+  }
+  return lines;
+}
+
+constexpr std::string_view kDs64Count = "does not match value from 'ds64' chunk of ";
+
+// The sizes that writers streaming a file put where they cannot know the
+// length: all ones, and sox's 0x7ffff000.
+bool openEndedSize(long long size) { return size == 0xFFFFFFFFLL || size == 0x7FFFF000LL; }
+
+struct HeaderLength {
+  std::optional<std::int64_t> promised;  // more than the file holds
+  std::string words;
+  bool openEnded = false;  // a streamed file's placeholder, read from a pipe: no length at all
+};
+
+// Where a container's header promises more audio than the file holds,
+// libsndfile trims the frame count to what is there and says so only in its
+// log, in a line of its own for each container. From a pipe it cannot tell,
+// and takes the header's word, placeholders included.
+HeaderLength headerLength(SNDFILE* file, int sfFormat, int channels, std::int64_t held) {
+  const std::vector<std::string> lines = logLines(logOf(file));
+  const int frameBytes = bytesPerFrame(sfFormat, channels);
+  HeaderLength length;
+  auto promised = [&](std::int64_t frames, const std::string& words) {
+    if (frames > held && (!length.promised || frames > *length.promised)) {
+      length.promised = frames;
+      length.words = words;
+    }
+  };
+  std::string outerLine;  // the container's own size, where that is what tells
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line.rfind("riff : ", 0) == 0 && line.find("(should be") != std::string::npos) outerLine = line;
+    long long count = 0;
+    long long size = 0;
+    long long holds = 0;
+    if (std::sscanf(line.c_str(), "Frame count read from 'COMM' chunk (%lld)", &count) == 1) {  // AIFF
+      promised(count, line + (i + 1 < lines.size() ? " " + lines[i + 1] : std::string()));
+    } else if (const std::size_t ds64 = line.find(kDs64Count);  // RF64
+               ds64 != std::string::npos && std::sscanf(line.c_str() + ds64 + kDs64Count.size(), "%lld", &count) == 1) {
+      promised(count, line);
+    } else if (const std::size_t colon = line.find(" : "); colon != std::string::npos) {
+      std::string label = line.substr(0, colon);
+      while (!label.empty() && label.back() == ' ') label.pop_back();
+      const bool audioChunk = label == "data" || label == "Data Size" || label == "SSND";
+      const int values = audioChunk ? std::sscanf(line.c_str() + colon + 3, "%lld (should be %lld)", &size, &holds) : 0;
+      if (values == 1 && label == "data" && openEndedSize(size)) length.openEnded = true;
+      if (values == 2) {
+        if (openEndedSize(size) || size <= holds) continue;
+        const long long payload = label == "SSND" ? size - 8 : size;  // after its offset and block size
+        promised(frameBytes > 0 ? payload / frameBytes : held + (held * (size - holds)) / std::max(holds, 1LL), line);
+      } else if (label == "data" && (sfFormat & SF_FORMAT_TYPEMASK) == SF_FORMAT_W64 && frameBytes > 0 &&
+                 std::sscanf(line.c_str() + colon + 3, "%lld", &size) == 1) {
+        // W64 logs the whole chunk: 24 bytes of header, then audio padded to 8 bytes.
+        const long long payload = size - 24;
+        if (payload - held * frameBytes >= 8) promised(payload / frameBytes, outerLine.empty() ? line : outerLine);
+      }
+    }
+  }
+  return length;
+}
+
+// The decoder's own complaints once it has stopped, from libsndfile's log.
+std::string decoderComplaints(SNDFILE* file) {
+  std::string words;
+  for (const std::string& line : logLines(logOf(file))) {
+    if (line.rfind("ERROR", 0) != 0) continue;
+    words += (words.empty() ? "" : "; ") + line;
+  }
+  return words.empty() ? std::string("the decoder found no more audio") : "libsndfile says \"" + words + "\"";
+}
+
 std::string lowercase(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -219,6 +330,17 @@ mode_t newFileMode() {
 
 }  // namespace
 
+std::string describeShortfall(const Shortfall& shortfall, int sampleRate) {
+  std::string text = "broken off at " + durationText(shortfall.readFrames, sampleRate);
+  if (shortfall.promisedFrames >= 0) {
+    text += " of " + durationText(shortfall.promisedFrames, sampleRate) + " (frame " +
+            std::to_string(shortfall.readFrames) + " of " + std::to_string(shortfall.promisedFrames) + ")";
+  } else {
+    text += " (frame " + std::to_string(shortfall.readFrames) + ")";
+  }
+  return text + ": " + shortfall.cause;
+}
+
 // ---------------------------------------------------------------------------
 
 InputFile::InputFile(std::string path, SNDFILE* file, int rate, int channels, std::int64_t frames, int format)
@@ -227,7 +349,8 @@ InputFile::InputFile(std::string path, SNDFILE* file, int rate, int channels, st
 
 InputFile::~InputFile() { sf_close(file_); }
 
-std::unique_ptr<InputFile> InputFile::open(const std::string& path) {
+std::unique_ptr<InputFile> InputFile::open(const std::string& path, bool allowShort) {
+  const std::string& name = path;
   struct stat status {};
   if (stat(path.c_str(), &status) != 0) {
     const int error = errno;
@@ -242,17 +365,26 @@ std::unique_ptr<InputFile> InputFile::open(const std::string& path) {
   if (file == nullptr) {
     throw RenderError(path + ": unreadable or unsupported sound file (" + sf_strerror(nullptr) + ")");
   }
+  std::int64_t frames = info.frames >= 0 && info.frames < kOpenEnded ? info.frames : -1;
+  const HeaderLength length = headerLength(file, info.format, info.channels, frames);
+  if (length.openEnded && info.seekable == 0) frames = -1;
+  std::unique_ptr<InputFile> input(new InputFile(name, file, info.samplerate, info.channels, frames, info.format));
   if (info.channels < 1 || info.channels > 2) {
-    sf_close(file);
-    throw RenderError(path + ": has " + std::to_string(info.channels) +
+    throw RenderError(name + ": has " + std::to_string(info.channels) +
                       " channels; quelmar-render takes mono or stereo files");
   }
-  if (info.samplerate <= 0) {
-    sf_close(file);
-    throw RenderError(path + ": the file gives no valid sample rate");
+  if (info.samplerate <= 0) throw RenderError(name + ": the file gives no valid sample rate");
+  input->allowShort_ = allowShort;
+  // An MP3's length is an estimate from its bit rate unless a tag in its
+  // first frame states it, and libsndfile does not say which.
+  if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_MPEG) input->promised_ = frames;
+  if (frames >= 0 && length.promised) {
+    input->promised_ = *length.promised;
+    input->headerWords_ = "libsndfile says \"" + length.words + "\"";
+    // Known before anything is read, so the render fails before it begins.
+    if (!allowShort) input->brokeOff(frames, input->headerWords_);
   }
-  const std::int64_t frames = info.frames >= 0 && info.frames < SF_COUNT_MAX ? info.frames : -1;
-  return std::unique_ptr<InputFile>(new InputFile(path, file, info.samplerate, info.channels, frames, info.format));
+  return input;
 }
 
 std::string InputFile::description() const {
@@ -265,14 +397,35 @@ std::string InputFile::description() const {
 }
 
 std::size_t InputFile::read(float* interleaved, std::size_t frames) {
+  if (ended_) return 0;
   const sf_count_t got = sf_readf_float(file_, interleaved, static_cast<sf_count_t>(frames));
-  if (got < 0 || (got == 0 && frames > 0 && sf_error(file_) != SF_ERR_NO_ERROR)) {
-    throw RenderError(path_ + ": read error: " + sf_strerror(file_));
+  if (got < 0) throw RenderError(path_ + ": read error: " + sf_strerror(file_));
+  position_ += got;
+  if (static_cast<std::size_t>(got) < frames) {
+    // libsndfile reports a decoding error with the short read it ends, and
+    // forgets it on the next call.
+    if (sf_error(file_) != SF_ERR_NO_ERROR) {
+      brokeOff(position_, std::string("libsndfile says \"") + sf_strerror(file_) + "\"");
+    } else if (promised_ >= 0 && position_ < promised_) {
+      brokeOff(position_, headerWords_.empty() ? decoderComplaints(file_) : headerWords_);
+    }
   }
   return static_cast<std::size_t>(got);
 }
 
+void InputFile::brokeOff(std::int64_t at, std::string cause) {
+  Shortfall shortfall{at, promised_, std::move(cause)};
+  if (!allowShort_) {
+    throw RenderError(path_ + ": " + describeShortfall(shortfall, sampleRate_) +
+                      "; --allow-short renders the part that could be read");
+  }
+  ended_ = true;
+  if (!shortfall_) shortfall_ = std::move(shortfall);
+}
+
 void InputFile::rewind() {
+  ended_ = false;
+  position_ = 0;
   if (sf_seek(file_, 0, SEEK_SET) == 0) return;
   // Some decoders cannot seek; opening the file again gets the same samples.
   SF_INFO info{};

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +15,23 @@ struct sf_private_tag;
 
 namespace render {
 
+// Where an input broke off: before the end its header promised, or at a
+// decoding error.
+struct Shortfall {
+  std::int64_t readFrames = 0;
+  std::int64_t promisedFrames = -1;  // -1 where the header gave no length
+  std::string cause;                 // the decoder's words
+};
+
+// "broken off at 0:11.8 of 0:15.5 (frame 519495 of 683550): libsndfile says ..."
+std::string describeShortfall(const Shortfall& shortfall, int sampleRate);
+
 class InputFile {
  public:
   // Any format libsndfile reads; mono or stereo. Throws RenderError naming the
-  // file and the cause.
-  static std::unique_ptr<InputFile> open(const std::string& path);
+  // file and the cause, also for a file shorter than its header promises
+  // unless `allowShort`, which renders what can be read.
+  static std::unique_ptr<InputFile> open(const std::string& path, bool allowShort);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -31,18 +44,31 @@ class InputFile {
   int sfFormat() const { return sfFormat_; }
   std::string description() const;
 
-  // Interleaved frames; fewer than asked only at the end.
+  // Interleaved frames; fewer than asked only at the end. Where the decoder
+  // breaks off early (an error, or fewer frames than the header promised),
+  // throws RenderError, or with allowShort ends there and keeps the shortfall.
   std::size_t read(float* interleaved, std::size_t frames);
   void rewind();
+  const std::optional<Shortfall>& shortfall() const { return shortfall_; }
 
  private:
   InputFile(std::string path, sf_private_tag* file, int rate, int channels, std::int64_t frames, int format);
+  void brokeOff(std::int64_t at, std::string cause);
+
   std::string path_;
   sf_private_tag* file_;
   int sampleRate_;
   int channels_;
   std::int64_t frames_;
   int sfFormat_;
+  bool allowShort_ = false;
+  // The frames the header promises, -1 where it does not say or only
+  // estimates; more than frames_ where libsndfile found the file cut short.
+  std::int64_t promised_ = -1;
+  std::string headerWords_;  // libsndfile's log line saying the file is cut short
+  std::int64_t position_ = 0;  // frames read since the last rewind
+  bool ended_ = false;         // broke off, with allowShort: nothing more is read
+  std::optional<Shortfall> shortfall_;
 };
 
 struct OutputFormat {

@@ -100,6 +100,9 @@ int run(const Options& options) {
     controls.thresholdTenths = search->thresholdTenths;
   }
   const Report report = file.finish(controls, search);
+  for (const std::string& warning : report.warnings) {
+    std::fprintf(stderr, "quelmar-render: warning: %s\n", warning.c_str());
+  }
   print(options.json ? formatJson(report) : formatTable(report), "the output file is complete");
   return 0;
 }
