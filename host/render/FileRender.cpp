@@ -147,7 +147,7 @@ Report FileRender::finish(const Controls& controls, const std::optional<SearchOu
   report.targetLufs = options_.targetLufs;
   report.search = search;
   report.shortInput = input_->shortfall();
-  report.warnings = deliveryWarnings(report);
+  report.warnings = deliveryWarnings(report, format_.lossy);
   report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   return report;
 }

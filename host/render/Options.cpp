@@ -255,7 +255,10 @@ Other:
   --version, -V       version of the renderer and of its libraries
 
 Mono files are fed to both plug-in inputs and written mono; files with more
-than two channels are refused.
+than two channels are refused. A warning (on standard error and in the
+report) says when the output's true peak is over the ceiling, and when a
+lossy format gets a ceiling above -1 dB and peaks above -1 dBTP; the exit
+status stays 0.
 
 Examples:
   quelmar-render mix.wav master.wav --threshold -8 --ceiling -1 --isp

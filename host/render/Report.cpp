@@ -1,6 +1,7 @@
 #include "host/render/Report.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 
@@ -97,11 +98,37 @@ std::string durationText(std::int64_t frames, int sampleRate) {
   return text;
 }
 
-std::vector<std::string> deliveryWarnings(const Report& report) {
+std::vector<std::string> deliveryWarnings(const Report& report, bool lossy) {
   std::vector<std::string> warnings;
   if (report.shortInput) {
     warnings.push_back(report.input + ": " + describeShortfall(*report.shortInput, report.sampleRate) +
                        "; rendered the part that could be read");
+  }
+  if (!report.quelmarControls) return warnings;
+  const std::string& output = report.output;
+  const int ceiling = report.controls.ceilingTenths.value_or(0);
+  // Compared as the table shows it, to the tenth.
+  const double peak = report.after.truePeakDbtp;
+  const int peakTenths = std::isfinite(peak) ? static_cast<int>(std::lround(peak * 10.0)) : INT_MIN;
+  if (peakTenths > ceiling) {
+    const std::string instead = decibelsOfTenths(std::max(kMinTenths, ceiling - (peakTenths - ceiling)));
+    std::string line = output + ": true peak " + decibelsOfTenths(peakTenths) + " dBTP is over the " +
+                       decibelsOfTenths(ceiling) + " dB ceiling: ";
+    if (!report.controls.isp) {
+      line += "ISP is off, so the limiter does not see the peaks between samples";
+      if (lossy) line += ", and " + report.outputFormat + " encoding adds more";
+      line += "; use --isp, or --ceiling " + instead;
+    } else {
+      line += "the limiter's inter-sample detection let it through; use --ceiling " + instead;
+    }
+    warnings.push_back(line);
+  }
+  // -1 dBTP is the usual headroom for an encoder's own overshoot; a master
+  // whose peaks stay below it has that headroom whatever the ceiling.
+  if (lossy && ceiling > -10 && peakTenths > -10) {
+    warnings.push_back(output + ": " + report.outputFormat + " with a " + decibelsOfTenths(ceiling) +
+                       " dB ceiling: lossy encoding adds peaks of its own, often 0.5 dB and more; use --ceiling "
+                       "-1.0 or lower, with --isp");
   }
   return warnings;
 }

@@ -36,13 +36,14 @@ struct Report {
   std::optional<double> targetLufs;
   std::optional<SearchOutcome> search;
   std::optional<Shortfall> shortInput;  // rendered as far as it could be read (--allow-short)
-  // What may spoil the delivered master: one line each, naming the file.
+  // What may spoil the delivered master: one line each, naming the output.
   std::vector<std::string> warnings;
   double seconds = 0.0;  // wall time of the whole job
 };
 
-// The warnings a finished render deserves: an input broken off.
-std::vector<std::string> deliveryWarnings(const Report& report);
+// The warnings a finished render deserves: an input broken off, a true peak
+// over the ceiling, a lossy format without headroom for its encoder.
+std::vector<std::string> deliveryWarnings(const Report& report, bool lossy);
 
 std::string formatTable(const Report& report);
 std::string formatJson(const Report& report);

@@ -465,6 +465,7 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
     chosen.sfFormat = format->major | format->lossySubtype;
     chosen.description = format->description;
     chosen.integer = true;
+    chosen.lossy = true;
     return chosen;
   }
 

@@ -76,6 +76,7 @@ struct OutputFormat {
   std::string description;  // "WAV 24-bit"
   bool integer = true;      // samples beyond full scale are clipped
   int pcmBits = 0;          // 16, 24 or 32 for integer PCM; 0 for float and lossy formats
+  bool lossy = false;
 };
 
 // From --format (or the output file's extension), --bits (or the input's
