@@ -166,7 +166,9 @@ std::string formatTable(const Report& report) {
   for (const std::string& warning : report.warnings) text += "  warning: " + warning + "\n";
   if (report.seconds > 0.0) {
     const double audio = report.sampleRate > 0 ? static_cast<double>(report.inputFrames) / report.sampleRate : 0.0;
-    text += "  done in " + fixed(report.seconds) + " s (" + fixed(audio / report.seconds, 0) + "x real time)\n";
+    // An empty file has no speed to speak of.
+    text += "  done in " + fixed(report.seconds) + " s (" +
+            (report.inputFrames > 0 ? fixed(audio / report.seconds, 0) + "x real time" : std::string("—")) + ")\n";
   }
   return text;
 }

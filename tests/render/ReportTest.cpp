@@ -72,6 +72,14 @@ TEST(Report, SilenceHasNoLoudnessAndSaysSo) {
   EXPECT_EQ(rowAfter(table.out, "integrated (LUFS)"), (std::vector<std::string>{"-inf", "-inf"})) << table.out;
 }
 
+TEST(Report, AnEmptyFileHasNoSpeedToSpeakOf) {
+  TempDir dir;
+  writeSound(dir / "in.wav", silence(44100, 2, 0));
+  const Ran run = render({"in.wav", "out.wav"}, dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find(" s (—)"), std::string::npos) << run.out;
+}
+
 TEST(Report, TableShowsBothSidesOfEveryFigure) {
   TempDir dir;
   writeSound(dir / "in.wav", sine(48000, 2, 10.0, 1000.0, -23.0));
