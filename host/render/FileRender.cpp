@@ -59,7 +59,11 @@ AudioSource& FileRender::source() {
 
 void FileRender::load(std::atomic<std::int64_t>& cacheBudget, LoudnessMeter& meter) {
   const std::int64_t frames = input_->frames();
-  const std::int64_t bytes = frames < 0 ? -1 : frames * input_->channels() * static_cast<std::int64_t>(sizeof(float));
+  std::int64_t bytes = frames < 0 ? -1 : frames * input_->channels() * static_cast<std::int64_t>(sizeof(float));
+  // A pipe is read once, so its passes must all come from memory: of unknown
+  // length, it may take what the budget holds, and gives back the rest.
+  const bool once = !input_->canRewind();
+  if (once && bytes < 0) bytes = cacheBudget.load();
   if (bytes >= 0 && cacheBudget.fetch_sub(bytes) >= bytes) {
     budget_ = &cacheBudget;
     cachedBytes_ = bytes;
@@ -71,6 +75,16 @@ void FileRender::load(std::atomic<std::int64_t>& cacheBudget, LoudnessMeter& met
     // The reservation covers what the header promises; where the header
     // undercounts, the rest is read all the same.
     memory_ = MemorySource::load(*input_, static_cast<std::size_t>(cachedBytes_), &meter, &progress_);
+  }
+  if (once && !memory_) {
+    throw RenderError(input_->path() + ": holds more than the " + std::to_string(FileRender::kCacheBytes >> 30) +
+                      " GiB of decoded audio a search keeps in memory, and a pipe cannot be read again for each "
+                      "pass: give the file's name");
+  }
+  if (memory_ && frames < 0) {
+    const std::int64_t used = memory_->frames() * input_->channels() * static_cast<std::int64_t>(sizeof(float));
+    cacheBudget.fetch_add(cachedBytes_ - used);
+    cachedBytes_ = used;
   }
   if (!memory_) {
     std::vector<float> chunk(65536 * static_cast<std::size_t>(input_->channels()));

@@ -184,6 +184,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     if (files.empty()) throw UsageError("--out-dir needs the input files to render into it (see --help)");
     for (const std::string& file : files) {
       if (file.empty()) throw UsageError("file names cannot be empty");
+      if (file == "-") throw UsageError("a batch renders files by name: standard input (-) cannot be one of them");
     }
     options.inputs = files;
     if (options.album && !options.targetLufs) {
@@ -200,6 +201,9 @@ Options parseOptions(const std::vector<std::string>& args) {
     options.input = files[0];
     options.output = files[1];
     if (options.input.empty() || options.output.empty()) throw UsageError("file names cannot be empty");
+    if (options.output == "-" && options.format.empty()) {
+      throw UsageError("standard output (-) has no extension to tell the format by: give --format");
+    }
   }
   return options;
 }
@@ -234,6 +238,10 @@ Output file:
                       latency (and that much longer), instead of aligned
   --force, -f         replace an existing OUTPUT
 
+INPUT - reads standard input, OUTPUT - writes standard output (give --format;
+to a pipe only flac, au, ogg, opus or mp3 stream); the report then goes to
+standard error.
+
 Damaged input: a file that ends before its header says, or that the decoder
 cannot read to the end, fails the render and nothing is written.
   --allow-short       render what could be read, the shortfall in the report
@@ -264,6 +272,7 @@ Examples:
   quelmar-render mix.wav master.wav --threshold -8 --ceiling -1 --isp
   quelmar-render mix.flac master.wav --target-lufs -14 --ceiling -1 --isp
   quelmar-render --out-dir masters --album --target-lufs -14 --ceiling -1 *.wav
+  sox mix.flac -t wav - | quelmar-render - - --format flac > master.flac
 
 Exit status: 0 done, 1 the job (or in a batch, any file) failed (the line
 printed says which file and why; no partial output is left behind; a batch

@@ -24,8 +24,8 @@ struct Options {
   bool help = false;
   bool version = false;
 
-  std::string input;   // empty: the bundled example
-  std::string output;  // empty only together with an empty input
+  std::string input;   // empty: the bundled example; "-": standard input
+  std::string output;  // empty only together with an empty input; "-": standard output
   // A batch: every input rendered into outDir with the same settings.
   std::string outDir;
   std::vector<std::string> inputs;

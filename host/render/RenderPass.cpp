@@ -25,6 +25,7 @@ std::size_t FileSource::read(float* interleaved, std::size_t frames) {
     if (used_ == filled_) {
       filled_ = file_.read(piece_.data(), kPieceFrames);
       used_ = 0;
+      ++pieces_;
       if (filled_ == 0) break;
     }
     const std::size_t take = std::min(frames - done, filled_ - used_);
@@ -36,18 +37,25 @@ std::size_t FileSource::read(float* interleaved, std::size_t frames) {
 }
 
 void FileSource::rewind() {
+  // A pipe cannot go back, but an effect that restarts after its first block
+  // needs only what the first piece still holds.
+  if (!file_.canRewind() && pieces_ <= 1) {
+    used_ = 0;
+    return;
+  }
   file_.rewind();
   filled_ = 0;
   used_ = 0;
+  pieces_ = 0;
 }
 
 std::unique_ptr<MemorySource> MemorySource::load(InputFile& file, std::size_t limitBytes, LoudnessMeter* meter,
                                                  Progress* progress) {
   const std::size_t channels = static_cast<std::size_t>(file.channels());
-  if (file.frames() < 0 || static_cast<std::uint64_t>(file.frames()) * channels * sizeof(float) > limitBytes) {
+  if (file.frames() >= 0 && static_cast<std::uint64_t>(file.frames()) * channels * sizeof(float) > limitBytes) {
     return nullptr;
   }
-  std::vector<float> samples(static_cast<std::size_t>(file.frames()) * channels);
+  std::vector<float> samples(static_cast<std::size_t>(std::max<std::int64_t>(file.frames(), 0)) * channels);
   constexpr std::size_t kChunk = 65536;
   std::size_t done = 0;
   file.rewind();
@@ -62,10 +70,12 @@ std::unique_ptr<MemorySource> MemorySource::load(InputFile& file, std::size_t li
   // A header's frame count is an estimate for some formats: keep reading
   // past it, and keep only what was there.
   for (std::size_t got = 1; got > 0 && done == samples.size();) {
+    if (file.frames() < 0 && (done + kChunk * channels) * sizeof(float) > limitBytes) return nullptr;
     samples.resize(done + kChunk * channels);
     got = file.read(samples.data() + done, kChunk);
     if (meter != nullptr) meter->add(samples.data() + done, got);
     done += got * channels;
+    if (progress != nullptr) progress->update(static_cast<std::int64_t>(done / channels));
   }
   samples.resize(done);
   return std::unique_ptr<MemorySource>(new MemorySource(static_cast<int>(channels), std::move(samples)));

@@ -40,6 +40,7 @@ class FileSource final : public AudioSource {
   std::vector<float> piece_;
   std::size_t filled_ = 0;  // frames in piece_
   std::size_t used_ = 0;    // of them handed out
+  int pieces_ = 0;          // read since the last rewind
 };
 
 // The decoded input kept for the passes of a threshold search, so each pass
@@ -47,7 +48,8 @@ class FileSource final : public AudioSource {
 class MemorySource final : public AudioSource {
  public:
   // Null when the file would take more than `limitBytes` of memory; the
-  // search then reads the file again for every pass.
+  // search then reads the file again for every pass. A file of unknown
+  // length is read until it ends or passes the limit.
   static std::unique_ptr<MemorySource> load(InputFile& file, std::size_t limitBytes, LoudnessMeter* meter,
                                             Progress* progress);
   int channels() const override { return channels_; }

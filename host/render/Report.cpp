@@ -101,11 +101,11 @@ std::string durationText(std::int64_t frames, int sampleRate) {
 std::vector<std::string> deliveryWarnings(const Report& report, bool lossy) {
   std::vector<std::string> warnings;
   if (report.shortInput) {
-    warnings.push_back(report.input + ": " + describeShortfall(*report.shortInput, report.sampleRate) +
+    warnings.push_back(inputName(report.input) + ": " + describeShortfall(*report.shortInput, report.sampleRate) +
                        "; rendered the part that could be read");
   }
   if (!report.quelmarControls) return warnings;
-  const std::string& output = report.output;
+  const std::string output = outputName(report.output);
   const int ceiling = report.controls.ceilingTenths.value_or(0);
   // Compared as the table shows it, to the tenth.
   const double peak = report.after.truePeakDbtp;
@@ -135,7 +135,7 @@ std::vector<std::string> deliveryWarnings(const Report& report, bool lossy) {
 
 std::string formatTable(const Report& report) {
   std::string text;
-  text += report.input + " -> " + report.output + "\n";
+  text += inputName(report.input) + " -> " + outputName(report.output) + "\n";
   text += "  " + std::to_string(report.sampleRate) + " Hz " + (report.channels == 1 ? "mono" : "stereo") + ", " +
           durationText(report.inputFrames, report.sampleRate) + ", written as " + report.outputFormat +
           (report.dither == "TPDF" ? " with TPDF dither" : report.dither == "none" ? ", rounded without dither" : "") +

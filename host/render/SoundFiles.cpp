@@ -81,6 +81,11 @@ std::atomic<int> temporariesBeingMade{0};
 std::atomic<bool> interrupted{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "the signal handler writes this");
 
+// Where standard output started when it is a file being written; an
+// interrupt cuts it back there. -1: nothing to undo.
+std::atomic<std::int64_t> standardOutputStart{-1};
+static_assert(std::atomic<std::int64_t>::is_always_lock_free, "the signal handler reads this");
+
 // mkostemp and arming, with the signal handler kept out of the window between.
 // Returns the descriptor, or -1 with the error in `error`.
 int createArmedTemporary(char* name, int& slot, int& error) {
@@ -107,6 +112,14 @@ void onInterrupt(int signal) {
   for (int slot = 0; slot < kTemporarySlots; ++slot) {
     if (temporaryState[slot].load() == kArmed) unlink(interruptedTemporary[slot]);
   }
+  if (const std::int64_t start = standardOutputStart.load(); start >= 0) {
+    // The render may still be writing on another thread: its writes go to
+    // /dev/null from here on, and the file is cut back through a copy.
+    const int file = dup(STDOUT_FILENO);
+    const int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) dup2(null, STDOUT_FILENO);
+    if (file >= 0) static_cast<void>(ftruncate(file, static_cast<off_t>(start)));
+  }
   std::signal(signal, SIG_DFL);
   std::raise(signal);
 }
@@ -116,25 +129,27 @@ struct NamedFormat {
   int major;
   int lossySubtype;  // 0 for the formats that hold PCM and float samples
   const char* description;
+  bool streams;  // libsndfile writes it to a pipe: no header rewritten at the end
 };
 
 constexpr std::array<NamedFormat, 13> kFormats{{
-    {"wav", SF_FORMAT_WAV, 0, "WAV"},
-    {"aiff", SF_FORMAT_AIFF, 0, "AIFF"},
-    {"aif", SF_FORMAT_AIFF, 0, "AIFF"},
-    {"aifc", SF_FORMAT_AIFF, 0, "AIFF"},
-    {"flac", SF_FORMAT_FLAC, 0, "FLAC"},
-    {"caf", SF_FORMAT_CAF, 0, "CAF"},
-    {"w64", SF_FORMAT_W64, 0, "W64"},
-    {"rf64", SF_FORMAT_RF64, 0, "RF64"},
-    {"au", SF_FORMAT_AU, 0, "AU"},
-    {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis"},
-    {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis"},
-    {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, "Ogg Opus"},
-    {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, "MP3"},
+    {"wav", SF_FORMAT_WAV, 0, "WAV", false},
+    {"aiff", SF_FORMAT_AIFF, 0, "AIFF", false},
+    {"aif", SF_FORMAT_AIFF, 0, "AIFF", false},
+    {"aifc", SF_FORMAT_AIFF, 0, "AIFF", false},
+    {"flac", SF_FORMAT_FLAC, 0, "FLAC", true},
+    {"caf", SF_FORMAT_CAF, 0, "CAF", false},
+    {"w64", SF_FORMAT_W64, 0, "W64", false},
+    {"rf64", SF_FORMAT_RF64, 0, "RF64", false},
+    {"au", SF_FORMAT_AU, 0, "AU", true},
+    {"ogg", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis", true},
+    {"oga", SF_FORMAT_OGG, SF_FORMAT_VORBIS, "Ogg Vorbis", true},
+    {"opus", SF_FORMAT_OGG, SF_FORMAT_OPUS, "Ogg Opus", true},
+    {"mp3", SF_FORMAT_MPEG, SF_FORMAT_MPEG_LAYER_III, "MP3", true},
 }};
 
 const char* const kFormatList = "wav, aiff, flac, caf, w64, rf64, au, ogg, opus or mp3";
+const char* const kStreamingFormats = "flac, au, ogg, opus or mp3";
 
 // libsndfile gives the length of a stream it cannot measure as what the
 // rest of an endless file would hold; no real file comes near this.
@@ -330,6 +345,12 @@ mode_t newFileMode() {
 
 }  // namespace
 
+const char* const kStandardInput = "standard input";
+const char* const kStandardOutput = "standard output";
+
+std::string inputName(const std::string& path) { return path == "-" ? kStandardInput : path; }
+std::string outputName(const std::string& path) { return path == "-" ? kStandardOutput : path; }
+
 std::string describeShortfall(const Shortfall& shortfall, int sampleRate) {
   std::string text = "broken off at " + durationText(shortfall.readFrames, sampleRate);
   if (shortfall.promisedFrames >= 0) {
@@ -350,20 +371,36 @@ InputFile::InputFile(std::string path, SNDFILE* file, int rate, int channels, st
 InputFile::~InputFile() { sf_close(file_); }
 
 std::unique_ptr<InputFile> InputFile::open(const std::string& path, bool allowShort) {
-  const std::string& name = path;
-  struct stat status {};
-  if (stat(path.c_str(), &status) != 0) {
-    const int error = errno;
-    if (error == ENOENT) throw RenderError(path + ": no such file");
-    throw RenderError(path + ": cannot read: " + systemError(error));
-  }
-  if (S_ISDIR(status.st_mode)) throw RenderError(path + ": is a directory, not a sound file");
-  if (access(path.c_str(), R_OK) != 0) throw RenderError(path + ": cannot read: " + systemError(errno));
-
+  const bool standardInput = path == "-";
+  const std::string name = inputName(path);
   SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-  if (file == nullptr) {
-    throw RenderError(path + ": unreadable or unsupported sound file (" + sf_strerror(nullptr) + ")");
+  SNDFILE* file = nullptr;
+  if (standardInput) {
+    struct stat status {};
+    if (fstat(STDIN_FILENO, &status) != 0) throw RenderError(name + ": cannot read: " + systemError(errno));
+    if (isatty(STDIN_FILENO) == 1) {
+      throw UsageError("standard input is a terminal: pipe or redirect a sound file into it, or give its name");
+    }
+    file = sf_open_fd(STDIN_FILENO, SFM_READ, &info, SF_FALSE);
+    if (file == nullptr) {
+      throw RenderError(name + ": unreadable or unsupported sound file (" + sf_strerror(nullptr) + ")" +
+                        (S_ISREG(status.st_mode) ? ""
+                                                 : "; libsndfile reads some formats, FLAC among them, only from "
+                                                   "a file: give its name, or redirect it with <"));
+    }
+  } else {
+    struct stat status {};
+    if (stat(path.c_str(), &status) != 0) {
+      const int error = errno;
+      if (error == ENOENT) throw RenderError(path + ": no such file");
+      throw RenderError(path + ": cannot read: " + systemError(error));
+    }
+    if (S_ISDIR(status.st_mode)) throw RenderError(path + ": is a directory, not a sound file");
+    if (access(path.c_str(), R_OK) != 0) throw RenderError(path + ": cannot read: " + systemError(errno));
+    file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) {
+      throw RenderError(path + ": unreadable or unsupported sound file (" + sf_strerror(nullptr) + ")");
+    }
   }
   std::int64_t frames = info.frames >= 0 && info.frames < kOpenEnded ? info.frames : -1;
   const HeaderLength length = headerLength(file, info.format, info.channels, frames);
@@ -374,6 +411,8 @@ std::unique_ptr<InputFile> InputFile::open(const std::string& path, bool allowSh
                       " channels; quelmar-render takes mono or stereo files");
   }
   if (info.samplerate <= 0) throw RenderError(name + ": the file gives no valid sample rate");
+  input->standardInput_ = standardInput;
+  input->seekable_ = info.seekable != 0;
   input->allowShort_ = allowShort;
   // An MP3's length is an estimate from its bit rate unless a tag in its
   // first frame states it, and libsndfile does not say which.
@@ -425,11 +464,15 @@ void InputFile::brokeOff(std::int64_t at, std::string cause) {
 
 void InputFile::rewind() {
   ended_ = false;
+  if (!canRewind()) {
+    if (position_ == 0) return;
+    throw RenderError(path_ + ": a pipe cannot be read a second time: give the file's name instead");
+  }
   position_ = 0;
   if (sf_seek(file_, 0, SEEK_SET) == 0) return;
   // Some decoders cannot seek; opening the file again gets the same samples.
   SF_INFO info{};
-  SNDFILE* again = sf_open(path_.c_str(), SFM_READ, &info);
+  SNDFILE* again = standardInput_ ? nullptr : sf_open(path_.c_str(), SFM_READ, &info);
   if (again == nullptr) throw RenderError(path_ + ": cannot read it again: " + sf_strerror(nullptr));
   sf_close(file_);
   file_ = again;
@@ -457,6 +500,7 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
   }
 
   OutputFormat chosen;
+  chosen.streams = format->streams;
   if (format->lossySubtype != 0) {
     if (bits) {
       throw UsageError(std::string("--bits does not apply to ") + format->description +
@@ -500,25 +544,31 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
 }
 
 void checkOutputPath(const std::string& inputPath, const std::string& outputPath, bool force) {
+  const bool toStandardOutput = outputPath == "-";
   struct stat output {};
-  if (stat(outputPath.c_str(), &output) != 0) return;  // nothing there yet: the usual case
-  struct stat input {};
-  if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == output.st_dev && input.st_ino == output.st_ino) {
-    throw UsageError(outputPath + ": is the input file; quelmar-render never writes over its input");
+  if ((toStandardOutput ? fstat(STDOUT_FILENO, &output) : stat(outputPath.c_str(), &output)) != 0) {
+    return;  // nothing there yet: the usual case
   }
+  struct stat input {};
+  const bool fromStandardInput = inputPath == "-";
+  // Standard streams count only as files: a pipe or device may be shared.
+  if ((fromStandardInput ? fstat(STDIN_FILENO, &input) : stat(inputPath.c_str(), &input)) == 0 &&
+      input.st_dev == output.st_dev && input.st_ino == output.st_ino &&
+      (S_ISREG(output.st_mode) || !(toStandardOutput || fromStandardInput))) {
+    throw UsageError(outputName(outputPath) + ": is the input file; quelmar-render never writes over its input");
+  }
+  if (toStandardOutput) return;
   if (S_ISDIR(output.st_mode)) throw RenderError(outputPath + ": is a directory");
   if (!force) throw RenderError(outputPath + ": already exists; give --force to replace it");
 }
 
 // ---------------------------------------------------------------------------
 
-OutputFile::OutputFile(std::string path, std::string temporary, int descriptor, SNDFILE* file, bool replace,
-                       int channels, int slot)
-    : path_(std::move(path)), temporary_(std::move(temporary)), descriptor_(descriptor), file_(file),
-      replace_(replace), channels_(channels), slot_(slot) {}
+PendingFile::PendingFile(std::string path, std::string temporary, int descriptor, bool replace, int slot)
+    : path_(std::move(path)), temporary_(std::move(temporary)), descriptor_(descriptor), replace_(replace),
+      slot_(slot) {}
 
-std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const OutputFormat& format, int channels,
-                                               int sampleRate, bool replace) {
+std::unique_ptr<PendingFile> PendingFile::create(const std::string& path, bool replace) {
   const std::string directory = directoryOf(path);
   // A hidden name in the same directory: the rename into place is then atomic,
   // and a leftover is easy to recognise.
@@ -537,32 +587,10 @@ std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const Ou
   struct stat existing {};
   if (replace && stat(path.c_str(), &existing) == 0) mode = existing.st_mode & 07777;
   fchmod(descriptor, mode);
-
-  SF_INFO info{};
-  info.samplerate = sampleRate;
-  info.channels = channels;
-  info.format = format.sfFormat;
-  SNDFILE* file = sf_format_check(&info) != 0 ? sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE) : nullptr;
-  if (file == nullptr) {
-    const std::string why = sf_format_check(&info) != 0 ? std::string(sf_strerror(nullptr)) : "not supported";
-    close(descriptor);
-    unlink(temporary.c_str());
-    disarmTemporary(slot);
-    throw RenderError(path + ": cannot write " + std::to_string(sampleRate) + " Hz " +
-                      (channels == 1 ? "mono" : "stereo") + " as " + format.description + " (" + why + ")");
-  }
-  // Without clipping libsndfile wraps samples beyond full scale around to the
-  // opposite sign; with it, it also scales symmetrically, so integer input
-  // passes through unchanged.
-  if (format.integer) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  return std::unique_ptr<OutputFile>(new OutputFile(path, temporary, descriptor, file, replace, channels, slot));
+  return std::unique_ptr<PendingFile>(new PendingFile(path, temporary, descriptor, replace, slot));
 }
 
-OutputFile::~OutputFile() { discard(); }
-
-void OutputFile::discard() {
-  if (file_ != nullptr) sf_close(file_);
-  file_ = nullptr;
+void PendingFile::discard() {
   if (descriptor_ >= 0) close(descriptor_);
   descriptor_ = -1;
   if (!temporary_.empty()) unlink(temporary_.c_str());
@@ -570,64 +598,8 @@ void OutputFile::discard() {
   disarmTemporary(slot_);
 }
 
-namespace {
-constexpr std::size_t kPieceSamples = 65536 * 2;
-}
-
-void OutputFile::check(std::int64_t wrote, std::size_t frames) {
-  if (wrote == static_cast<sf_count_t>(frames)) return;
-  const int error = errno;
-  const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
-  discard();
-  throw RenderError(path_ + ": cannot write: " + why);
-}
-
-void OutputFile::flush() {
-  const std::size_t channels = static_cast<std::size_t>(channels_);
-  errno = 0;
-  if (!pendingFloat_.empty()) {
-    const std::size_t frames = pendingFloat_.size() / channels;
-    check(sf_writef_float(file_, pendingFloat_.data(), static_cast<sf_count_t>(frames)), frames);
-    pendingFloat_.clear();
-  }
-  if (!pendingPacked_.empty()) {
-    const std::size_t frames = pendingPacked_.size() / channels;
-    check(sf_writef_int(file_, pendingPacked_.data(), static_cast<sf_count_t>(frames)), frames);
-    pendingPacked_.clear();
-  }
-  // The file is synced before it is renamed into place; starting the disk
-  // writes as it grows leaves that sync only the last few to wait for.
-  if (++flushes_ % 8 == 0) sync_file_range(descriptor_, 0, 0, SYNC_FILE_RANGE_WRITE);
-}
-
-void OutputFile::write(const float* interleaved, std::size_t frames) {
-  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
-  if (!pendingPacked_.empty()) flush();
-  pendingFloat_.insert(pendingFloat_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
-  if (pendingFloat_.size() >= kPieceSamples) flush();
-}
-
-void OutputFile::writePacked(const std::int32_t* interleaved, std::size_t frames) {
-  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
-  if (!pendingFloat_.empty()) flush();
-  pendingPacked_.insert(pendingPacked_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
-  if (pendingPacked_.size() >= kPieceSamples) flush();
-}
-
-void OutputFile::commit() {
-  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
-  flush();
-  // Encoders flush their last blocks and rewrite headers on close, so a full
-  // disk may only show here.
-  errno = 0;
-  const int closed = sf_close(file_);
-  file_ = nullptr;
-  if (closed != 0) {
-    const int error = errno;
-    const std::string why = error != 0 ? systemError(error) : std::string(sf_error_number(closed));
-    discard();
-    throw RenderError(path_ + ": cannot write: " + why);
-  }
+void PendingFile::commit() {
+  if (temporary_.empty()) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
   if (fsync(descriptor_) != 0 || close(descriptor_) != 0) {
     const int error = errno;
     descriptor_ = -1;
@@ -662,6 +634,151 @@ void OutputFile::commit() {
     fsync(directory);
     close(directory);
   }
+}
+
+// ---------------------------------------------------------------------------
+
+OutputFile::OutputFile(std::string path, std::unique_ptr<PendingFile> pending, int descriptor, SNDFILE* file,
+                       int channels)
+    : path_(std::move(path)), pending_(std::move(pending)), descriptor_(descriptor), file_(file),
+      channels_(channels) {}
+
+namespace {
+
+// Standard output as a place for this format: a file takes any format, a
+// pipe only one that is never rewritten. Returns where a file there starts,
+// or -1 for a pipe or device.
+std::int64_t standardOutputFor(const OutputFormat& format) {
+  struct stat status {};
+  if (fstat(STDOUT_FILENO, &status) != 0) throw RenderError(std::string(kStandardOutput) + ": " + systemError(errno));
+  if (isatty(STDOUT_FILENO) == 1) throw UsageError("standard output is a terminal: redirect it to a file or a pipe");
+  const int flags = fcntl(STDOUT_FILENO, F_GETFL);
+  if (flags >= 0 && (flags & O_APPEND) != 0) {
+    throw UsageError("standard output appends (>>), and a sound file's header cannot be written there: use >");
+  }
+  if ((S_ISFIFO(status.st_mode) || S_ISSOCK(status.st_mode)) && !format.streams) {
+    throw UsageError("standard output is a pipe, and " + format.description +
+                     " cannot be streamed (its header is finished last): give --format " + kStreamingFormats +
+                     ", or redirect standard output to a file");
+  }
+  if (!S_ISREG(status.st_mode)) return -1;
+  return static_cast<std::int64_t>(lseek(STDOUT_FILENO, 0, SEEK_CUR));
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFile> OutputFile::create(const std::string& path, const OutputFormat& format, int channels,
+                                               int sampleRate, bool replace) {
+  std::unique_ptr<PendingFile> pending;
+  int descriptor = STDOUT_FILENO;
+  if (path == "-") {
+    standardOutputStart.store(standardOutputFor(format));
+  } else {
+    pending = PendingFile::create(path, replace);
+    descriptor = pending->descriptor();
+  }
+  const std::string name = outputName(path);
+
+  SF_INFO info{};
+  info.samplerate = sampleRate;
+  info.channels = channels;
+  info.format = format.sfFormat;
+  SNDFILE* file = sf_format_check(&info) != 0 ? sf_open_fd(descriptor, SFM_WRITE, &info, SF_FALSE) : nullptr;
+  if (file == nullptr) {
+    const std::string why = sf_format_check(&info) != 0 ? std::string(sf_strerror(nullptr)) : "not supported";
+    standardOutputStart.store(-1);
+    throw RenderError(name + ": cannot write " + std::to_string(sampleRate) + " Hz " +
+                      (channels == 1 ? "mono" : "stereo") + " as " + format.description + " (" + why + ")");
+  }
+  // Without clipping libsndfile wraps samples beyond full scale around to the
+  // opposite sign; with it, it also scales symmetrically, so integer input
+  // passes through unchanged.
+  if (format.integer) sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  return std::unique_ptr<OutputFile>(new OutputFile(name, std::move(pending), descriptor, file, channels));
+}
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard() {
+  if (file_ != nullptr) sf_close(file_);
+  file_ = nullptr;
+  if (pending_) {
+    pending_->discard();
+  } else if (const std::int64_t start = standardOutputStart.exchange(-1); start >= 0) {
+    // What a failed render wrote to a file on standard output goes again;
+    // a pipe has passed it on already, and the exit status has to say it.
+    if (ftruncate(STDOUT_FILENO, static_cast<off_t>(start)) == 0) lseek(STDOUT_FILENO, start, SEEK_SET);
+  }
+}
+
+namespace {
+constexpr std::size_t kPieceSamples = 65536 * 2;
+}
+
+void OutputFile::check(std::int64_t wrote, std::size_t frames) {
+  if (wrote == static_cast<sf_count_t>(frames)) return;
+  const int error = errno;
+  const std::string why = error != 0 ? systemError(error) : std::string(sf_strerror(file_));
+  discard();
+  throw RenderError(path_ + ": cannot write: " + why);
+}
+
+void OutputFile::flush() {
+  const std::size_t channels = static_cast<std::size_t>(channels_);
+  errno = 0;
+  if (!pendingFloat_.empty()) {
+    const std::size_t frames = pendingFloat_.size() / channels;
+    check(sf_writef_float(file_, pendingFloat_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingFloat_.clear();
+  }
+  if (!pendingPacked_.empty()) {
+    const std::size_t frames = pendingPacked_.size() / channels;
+    check(sf_writef_int(file_, pendingPacked_.data(), static_cast<sf_count_t>(frames)), frames);
+    pendingPacked_.clear();
+  }
+  // The file is synced before it is renamed into place; starting the disk
+  // writes as it grows leaves that sync only the last few to wait for.
+  if (pending_ && ++flushes_ % 8 == 0) sync_file_range(descriptor_, 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void OutputFile::write(const float* interleaved, std::size_t frames) {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingPacked_.empty()) flush();
+  pendingFloat_.insert(pendingFloat_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingFloat_.size() >= kPieceSamples) flush();
+}
+
+void OutputFile::writePacked(const std::int32_t* interleaved, std::size_t frames) {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  if (!pendingFloat_.empty()) flush();
+  pendingPacked_.insert(pendingPacked_.end(), interleaved, interleaved + frames * static_cast<std::size_t>(channels_));
+  if (pendingPacked_.size() >= kPieceSamples) flush();
+}
+
+void OutputFile::commit() {
+  if (file_ == nullptr) throw RenderError(path_ + ": cannot write: the file was discarded after an error");
+  flush();
+  // Encoders flush their last blocks and rewrite headers on close, so a full
+  // disk may only show here.
+  errno = 0;
+  const int closed = sf_close(file_);
+  file_ = nullptr;
+  if (closed != 0) {
+    const int error = errno;
+    const std::string why = error != 0 ? systemError(error) : std::string(sf_error_number(closed));
+    discard();
+    throw RenderError(path_ + ": cannot write: " + why);
+  }
+  if (pending_) {
+    pending_->commit();
+    return;
+  }
+  if (standardOutputStart.load() >= 0 && fsync(STDOUT_FILENO) != 0) {
+    const int error = errno;
+    discard();
+    throw RenderError(path_ + ": cannot write: " + systemError(error));
+  }
+  standardOutputStart.store(-1);
 }
 
 int tryCreateIn(const std::string& directory) {

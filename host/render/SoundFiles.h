@@ -1,7 +1,7 @@
 #pragma once
 // Sound files through libsndfile: the input as it is read, the output as it is
 // written, and the rules that keep a failed render from leaving a half-written
-// file or touching one it should not.
+// file or touching one it should not. "-" names standard input or output.
 
 #include "host/render/Options.h"
 
@@ -14,6 +14,12 @@
 struct sf_private_tag;
 
 namespace render {
+
+// How the reports and messages name "-".
+extern const char* const kStandardInput;
+extern const char* const kStandardOutput;
+std::string inputName(const std::string& path);
+std::string outputName(const std::string& path);
 
 // Where an input broke off: before the end its header promised, or at a
 // decoding error.
@@ -36,13 +42,15 @@ class InputFile {
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return path_; }  // as messages name it
   int sampleRate() const { return sampleRate_; }
   int channels() const { return channels_; }
   // -1 where the format does not say (the progress bar then shows no share).
   std::int64_t frames() const { return frames_; }
   int sfFormat() const { return sfFormat_; }
   std::string description() const;
+  // False for a pipe on standard input, which can be read only once.
+  bool canRewind() const { return seekable_ || !standardInput_; }
 
   // Interleaved frames; fewer than asked only at the end. Where the decoder
   // breaks off early (an error, or fewer frames than the header promised),
@@ -61,6 +69,8 @@ class InputFile {
   int channels_;
   std::int64_t frames_;
   int sfFormat_;
+  bool standardInput_ = false;
+  bool seekable_ = true;
   bool allowShort_ = false;
   // The frames the header promises, -1 where it does not say or only
   // estimates; more than frames_ where libsndfile found the file cut short.
@@ -77,6 +87,7 @@ struct OutputFormat {
   bool integer = true;      // samples beyond full scale are clipped
   int pcmBits = 0;          // 16, 24 or 32 for integer PCM; 0 for float and lossy formats
   bool lossy = false;
+  bool streams = false;  // can be written to a pipe: nothing in the file is rewritten at the end
 };
 
 // From --format (or the output file's extension), --bits (or the input's
@@ -89,10 +100,40 @@ OutputFormat chooseOutputFormat(const std::string& outputPath, const std::string
 // with --force), a directory, or an existing file without --force.
 void checkOutputPath(const std::string& inputPath, const std::string& outputPath, bool force);
 
+// A file written under a hidden temporary name beside its place and renamed
+// into place only by commit(); removed otherwise, also on an interrupt.
+class PendingFile {
+ public:
+  // Throws RenderError.
+  static std::unique_ptr<PendingFile> create(const std::string& path, bool replace);
+  ~PendingFile() { discard(); }
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+
+  int descriptor() const { return descriptor_; }
+  const std::string& path() const { return path_; }
+  // Syncs the file and renames it into place: over an existing file only
+  // with `replace`. Throws RenderError; the temporary file is gone either way.
+  void commit();
+  void discard();
+
+ private:
+  PendingFile(std::string path, std::string temporary, int descriptor, bool replace, int slot);
+
+  std::string path_;
+  std::string temporary_;
+  int descriptor_;
+  bool replace_;
+  int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
+};
+
 class OutputFile {
  public:
   // Writes go to a temporary file beside `path`; `path` itself is touched only
-  // by commit(). Throws RenderError.
+  // by commit(). "-" writes to standard output, which must be a file or take
+  // a format that streams; a failed render truncates a file there back to
+  // where it started. Throws RenderError, or UsageError for a format that
+  // cannot go where standard output goes.
   static std::unique_ptr<OutputFile> create(const std::string& path, const OutputFormat& format, int channels,
                                             int sampleRate, bool replace);
   // Removes the temporary file unless it was committed.
@@ -108,22 +149,20 @@ class OutputFile {
   // Finishes the file and renames it into place. Throws RenderError; the
   // temporary file is gone either way.
   void commit();
-  const std::string& path() const { return path_; }
+  const std::string& path() const { return path_; }  // as messages name it
 
  private:
-  OutputFile(std::string path, std::string temporary, int descriptor, sf_private_tag* file, bool replace,
-             int channels, int slot);
+  OutputFile(std::string path, std::unique_ptr<PendingFile> pending, int descriptor, sf_private_tag* file,
+             int channels);
   void discard();
   void flush();
   void check(std::int64_t wrote, std::size_t frames);
 
   std::string path_;
-  std::string temporary_;
+  std::unique_ptr<PendingFile> pending_;  // null on standard output
   int descriptor_;
   sf_private_tag* file_;
-  bool replace_;
   int channels_;
-  int slot_;  // where the interrupt handler finds the temporary file; -1 if it does not
   unsigned flushes_ = 0;
   std::vector<float> pendingFloat_;
   std::vector<std::int32_t> pendingPacked_;

@@ -67,9 +67,9 @@ std::string defaultPlugin(const std::string& exeDirectory) {
                     installed + "); give --plugin PATH");
 }
 
-void print(const std::string& text, const char* what) {
-  std::fputs(text.c_str(), stdout);
-  if (std::fflush(stdout) != 0) throw RenderError(std::string("cannot print the report (") + what + ")");
+void print(const std::string& text, const char* what, std::FILE* stream = stdout) {
+  std::fputs(text.c_str(), stream);
+  if (std::fflush(stream) != 0) throw RenderError(std::string("cannot print the report (") + what + ")");
 }
 
 int run(const Options& options) {
@@ -100,10 +100,16 @@ int run(const Options& options) {
     controls.thresholdTenths = search->thresholdTenths;
   }
   const Report report = file.finish(controls, search);
-  for (const std::string& warning : report.warnings) {
-    std::fprintf(stderr, "quelmar-render: warning: %s\n", warning.c_str());
+  // Standard output may carry the audio itself; the report then goes beside
+  // the warnings, which it already holds.
+  const bool reportToError = outputPath == "-";
+  if (!reportToError) {
+    for (const std::string& warning : report.warnings) {
+      std::fprintf(stderr, "quelmar-render: warning: %s\n", warning.c_str());
+    }
   }
-  print(options.json ? formatJson(report) : formatTable(report), "the output file is complete");
+  print(options.json ? formatJson(report) : formatTable(report), "the output file is complete",
+        reportToError ? stderr : stdout);
   return 0;
 }
 

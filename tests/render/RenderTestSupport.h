@@ -32,7 +32,30 @@ struct RunLimits {
   std::optional<rlim_t> fileSizeBytes;
   // For third-party effects: what they lose is theirs to fix, not ours.
   bool ignoreLeaks = false;
+  // This file's bytes through a pipe on standard input.
+  std::string pipeIn{};
+  // Standard output into this file (relative to the directory) instead of captured.
+  std::string stdoutFile{};
 };
+
+// In the child: `path` copied into a pipe by a process of its own, whose
+// reading end becomes standard input.
+inline void pipeIntoStandardInput(const std::string& path) {
+  int feed[2];
+  if (pipe(feed) != 0) _exit(126);
+  if (fork() == 0) {
+    close(feed[0]);
+    std::ifstream file(path, std::ios::binary);
+    char buffer[65536];
+    while (file.read(buffer, sizeof buffer) || file.gcount() > 0) {
+      if (write(feed[1], buffer, static_cast<std::size_t>(file.gcount())) < 0) _exit(1);
+    }
+    _exit(0);
+  }
+  close(feed[1]);
+  dup2(feed[0], STDIN_FILENO);
+  close(feed[0]);
+}
 
 // Runs the renderer with these arguments in `directory`, capturing both streams.
 inline Ran render(const std::vector<std::string>& args, const std::string& directory = ".",
@@ -47,6 +70,11 @@ inline Ran render(const std::vector<std::string>& args, const std::string& direc
     close(outPipe[0]);
     close(errPipe[0]);
     if (chdir(directory.c_str()) != 0) _exit(126);
+    if (!limits.pipeIn.empty()) pipeIntoStandardInput(limits.pipeIn);
+    if (!limits.stdoutFile.empty()) {
+      const int file = open(limits.stdoutFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      dup2(file, STDOUT_FILENO);
+    }
     if (limits.fileSizeBytes) {
       rlimit limit{*limits.fileSizeBytes, *limits.fileSizeBytes};
       setrlimit(RLIMIT_FSIZE, &limit);
@@ -124,8 +152,15 @@ inline Sound readSound(const std::string& path) {
   sound.rate = info.samplerate;
   sound.channels = info.channels;
   sound.format = info.format;
-  sound.samples.resize(static_cast<std::size_t>(info.frames) * static_cast<std::size_t>(info.channels));
-  sf_readf_float(file, sound.samples.data(), info.frames);
+  // A file written to a pipe may not know its length: read it to the end.
+  const std::size_t channels = static_cast<std::size_t>(info.channels);
+  for (std::size_t done = 0;;) {
+    sound.samples.resize(done + 65536 * channels);
+    const sf_count_t got = sf_readf_float(file, sound.samples.data() + done, 65536);
+    done += static_cast<std::size_t>(std::max<sf_count_t>(got, 0)) * channels;
+    sound.samples.resize(done);
+    if (got < 65536) break;
+  }
   sf_close(file);
   return sound;
 }
