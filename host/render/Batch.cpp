@@ -26,11 +26,13 @@ std::string nameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-void checkDirectory(const std::string& directory) {
+void checkDirectory(const std::string& directory, const char* option) {
   struct stat status {};
   if (stat(directory.c_str(), &status) != 0) {
     const int error = errno;
-    if (error == ENOENT) throw RenderError(directory + ": no such directory (--out-dir is not created for you)");
+    if (error == ENOENT) {
+      throw RenderError(directory + ": no such directory (" + option + " is not created for you)");
+    }
     throw RenderError(directory + ": " + std::strerror(error));
   }
   if (!S_ISDIR(status.st_mode)) throw RenderError(directory + ": is not a directory");
@@ -68,7 +70,7 @@ std::string describe(const std::exception_ptr& failure) {
 class Batch {
  public:
   Batch(const Options& options, const std::string& pluginPath)
-      : options_(options), pluginPath_(pluginPath), outputs_(batchOutputs(options)),
+      : options_(options), pluginPath_(pluginPath), outputs_(batchOutputs(options)), plots_(batchPlots(options)),
         progress_(!options.quiet) {
     report_.outDir = options.outDir;
     while (report_.outDir.size() > 1 && report_.outDir.back() == '/') report_.outDir.pop_back();
@@ -83,7 +85,8 @@ class Batch {
 
   BatchReport run() {
     const auto started = std::chrono::steady_clock::now();
-    checkDirectory(options_.outDir);
+    checkDirectory(options_.outDir, "--out-dir");
+    if (!options_.plotDir.empty()) checkDirectory(options_.plotDir, "--plot-dir");
     if (options_.album) {
       album();
     } else {
@@ -134,7 +137,7 @@ class Batch {
     forEach(options_.inputs.size(), jobs_, [&](std::size_t i) {
       try {
         Progress share(progress_, true);
-        FileRender file(options_.inputs[i], outputs_[i], options_, pluginPath_, share);
+        FileRender file(options_.inputs[i], outputs_[i], plots_[i], options_, pluginPath_, share);
         std::optional<SearchOutcome> search;
         Controls controls = options_.controls;
         if (options_.targetLufs) {
@@ -160,7 +163,8 @@ class Batch {
     forEach(count, jobs_, [&](std::size_t i) {
       try {
         shares[i] = std::make_unique<Progress>(progress_);
-        auto file = std::make_unique<FileRender>(options_.inputs[i], outputs_[i], options_, pluginPath_, *shares[i]);
+        auto file = std::make_unique<FileRender>(options_.inputs[i], outputs_[i], plots_[i], options_, pluginPath_,
+                                                 *shares[i]);
         progress_.expect(file->frames());
         auto meter = std::make_unique<LoudnessMeter>(file->channels(), file->sampleRate(),
                                                      LoudnessMeter::Scope::IntegratedOnly);
@@ -259,6 +263,7 @@ class Batch {
   const Options& options_;
   const std::string& pluginPath_;
   std::vector<std::string> outputs_;
+  std::vector<std::string> plots_;  // empty names without --plot-dir
   int jobs_ = 1;
   BatchProgress progress_;
   std::mutex mutex_;
@@ -289,6 +294,26 @@ std::vector<std::string> batchOutputs(const Options& options) {
     outputs.push_back(std::move(output));
   }
   return outputs;
+}
+
+std::vector<std::string> batchPlots(const Options& options) {
+  if (options.plotDir.empty()) return std::vector<std::string>(options.inputs.size());
+  std::string directory = options.plotDir;
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  std::vector<std::string> plots;
+  std::map<std::string, std::string> taken;
+  for (const std::string& input : options.inputs) {
+    std::string name = nameOf(input);
+    if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+    std::string plot = directory + "/" + name + ".png";
+    const auto [at, fresh] = taken.emplace(plot, input);
+    if (!fresh) {
+      throw UsageError(at->second + " and " + input + " would both be drawn to " + plot +
+                       ": give them different names");
+    }
+    plots.push_back(std::move(plot));
+  }
+  return plots;
 }
 
 BatchReport renderBatch(const Options& options, const std::string& pluginPath) {

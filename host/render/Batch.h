@@ -13,6 +13,9 @@ namespace render {
 // Where each input goes: <outDir>/<input's name>.<--format or input's extension>.
 // Throws UsageError when two inputs would land on the same output.
 std::vector<std::string> batchOutputs(const Options& options);
+// Where each input's picture goes with --plot-dir: <plotDir>/<input's name>.png;
+// empty names without it. Throws UsageError when two would land on one.
+std::vector<std::string> batchPlots(const Options& options);
 
 // Renders every file it can; a file that fails is named on stderr, leaves
 // nothing behind and does not stop the others. Throws RenderError only for

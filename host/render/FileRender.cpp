@@ -2,6 +2,7 @@
 
 #include "host/render/Dither.h"
 #include "host/render/Errors.h"
+#include "host/render/Plot.h"
 #include "plugin/QuelmarParameters.h"
 
 #include <cstdio>
@@ -15,13 +16,17 @@ constexpr int kBlockSize = 1024;
 
 }  // namespace
 
-FileRender::FileRender(std::string inputPath, std::string outputPath, const Options& options,
+FileRender::FileRender(std::string inputPath, std::string outputPath, std::string plotPath, const Options& options,
                        const std::string& pluginPath, Progress& progress)
-    : inputPath_(std::move(inputPath)), outputPath_(std::move(outputPath)), options_(options), progress_(progress),
-      started_(std::chrono::steady_clock::now()) {
+    : inputPath_(std::move(inputPath)), outputPath_(std::move(outputPath)), plotPath_(std::move(plotPath)),
+      options_(options), progress_(progress), started_(std::chrono::steady_clock::now()) {
   input_ = InputFile::open(inputPath_, options.allowShort);
   format_ = chooseOutputFormat(outputPath_, options.format, options.bits, input_->sfFormat());
   checkOutputPath(inputPath_, outputPath_, options.force);
+  if (!plotPath_.empty()) {
+    if (plotPath_ == outputPath_) throw UsageError("--plot: " + plotPath_ + " is the output file; give another name");
+    checkOutputPath(inputPath_, plotPath_, options.force);
+  }
   if (options.dither == DitherChoice::Tpdf && format_.pcmBits == 0) {
     throw UsageError("--dither tpdf rounds to integer samples, and " + format_.description +
                      " holds none: give --bits 16, 24 or 32 with a PCM format");
@@ -43,6 +48,7 @@ FileRender::FileRender(std::string inputPath, std::string outputPath, const Opti
   // Made before any audio moves, so an unwritable place fails at once rather
   // than after a threshold search.
   output_ = OutputFile::create(outputPath_, format_, input_->channels(), input_->sampleRate(), options.force);
+  if (!plotPath_.empty()) plot_ = PendingFile::create(plotPath_, options.force);
 }
 
 FileRender::~FileRender() {
@@ -124,10 +130,16 @@ SearchOutcome FileRender::search(double targetLufs, std::atomic<std::int64_t>& c
 Report FileRender::finish(const Controls& controls, const std::optional<SearchOutcome>& search) {
   before_ = std::make_unique<LoudnessMeter>(channels(), sampleRate(), LoudnessMeter::Scope::Full);
   after_ = std::make_unique<LoudnessMeter>(channels(), sampleRate(), LoudnessMeter::Scope::Full);
+  const std::size_t step = curveStepFrames(sampleRate());
+  if (plot_) {
+    before_->keepCurves(false);
+    after_->keepCurves(true);
+  }
   PassSinks sinks;
   sinks.input = before_.get();
   sinks.output = after_.get();
   sinks.measureReduction = true;
+  if (plot_) sinks.reductionCurveStep = step;
   sinks.file = output_.get();
   sinks.clipToFullScale = format_.integer;
   std::optional<Dither> dither;
@@ -135,9 +147,6 @@ Report FileRender::finish(const Controls& controls, const std::optional<SearchOu
   sinks.progress = &progress_;
   progress_.begin(search ? "final render" : "rendering", frames());
   const PassResult result = renderPass(source(), *effect_, controls, options_.keepLatency, sinks);
-  output_->commit();
-  progress_.end();
-  memory_.reset();
 
   Report report;
   report.input = inputPath_;
@@ -162,6 +171,23 @@ Report FileRender::finish(const Controls& controls, const std::optional<SearchOu
   report.search = search;
   report.shortInput = input_->shortfall();
   report.warnings = deliveryWarnings(report, format_.lossy);
+  if (plot_) {
+    RenderCurves curves;
+    curves.sampleRate = sampleRate();
+    curves.stepFrames = step;
+    curves.inputShortTermLufs = before_->shortTermCurve();
+    curves.outputShortTermLufs = after_->shortTermCurve();
+    curves.outputTruePeakDbtp = after_->truePeakCurve();
+    curves.reductionDb = result.reductionCurveDb;
+    drawPlot(*plot_, curves, report);
+    report.plot = plotPath_;
+  }
+  // The picture is drawn before the master is put in place, so a failure
+  // leaves neither.
+  output_->commit();
+  if (plot_) plot_->commit();
+  progress_.end();
+  memory_.reset();
   report.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   return report;
 }

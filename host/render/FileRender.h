@@ -29,8 +29,9 @@ class FileRender {
   static constexpr std::int64_t kCacheBytes = std::int64_t{2} << 30;
 
   // Throws RenderError (or UsageError for settings this file cannot take).
-  FileRender(std::string inputPath, std::string outputPath, const Options& options, const std::string& pluginPath,
-             Progress& progress);
+  // A non-empty plotPath draws the final render there.
+  FileRender(std::string inputPath, std::string outputPath, std::string plotPath, const Options& options,
+             const std::string& pluginPath, Progress& progress);
   ~FileRender();
 
   int channels() const { return input_->channels(); }
@@ -50,9 +51,9 @@ class FileRender {
   // at once) allows.
   SearchOutcome search(double targetLufs, std::atomic<std::int64_t>& cacheBudget);
 
-  // The final render with these settings: the file written and put in place,
-  // the loudness before and after measured in full. The meters stay for an
-  // album's combined figures.
+  // The final render with these settings: the file written and put in place
+  // (and the picture of it drawn), the loudness before and after measured in
+  // full. The meters stay for an album's combined figures.
   Report finish(const Controls& controls, const std::optional<SearchOutcome>& search);
   LoudnessMeter& before() { return *before_; }
   LoudnessMeter& after() { return *after_; }
@@ -62,6 +63,7 @@ class FileRender {
 
   std::string inputPath_;
   std::string outputPath_;
+  std::string plotPath_;
   const Options& options_;
   Progress& progress_;
   std::chrono::steady_clock::time_point started_;
@@ -70,6 +72,7 @@ class FileRender {
   bool dithered_ = false;
   std::unique_ptr<Effect> effect_;
   std::unique_ptr<OutputFile> output_;
+  std::unique_ptr<PendingFile> plot_;
   std::unique_ptr<FileSource> fileSource_;
   std::unique_ptr<MemorySource> memory_;
   std::int64_t cachedBytes_ = 0;

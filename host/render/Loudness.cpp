@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <numeric>
 #include <utility>
 
 namespace render {
@@ -15,6 +16,9 @@ namespace render {
 namespace {
 
 double toDecibels(double linear) { return linear > 0.0 ? 20.0 * std::log10(linear) : kSilence; }
+
+// BS.1770: loudness is -0.691 + 10 log10 of the weighted mean square.
+constexpr double kLoudnessOffset = 0.691;
 
 // Windows quieter than this say nothing reliable about the gain: dither,
 // reverb tails and fade-outs would only add noise to the ratio.
@@ -26,7 +30,8 @@ constexpr std::size_t kQueuedChunks = 8;
 }  // namespace
 
 LoudnessMeter::LoudnessMeter(int channels, int sampleRate, Scope scope)
-    : scope_(scope), channels_(channels), chunkSamples_(kChunkFrames * static_cast<std::size_t>(channels)) {
+    : scope_(scope), channels_(channels), sampleRate_(sampleRate),
+      chunkSamples_(kChunkFrames * static_cast<std::size_t>(channels)) {
   const int mode =
       scope == Scope::Full ? EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_SAMPLE_PEAK : EBUR128_MODE_I;
   state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(sampleRate), mode);
@@ -93,16 +98,7 @@ void LoudnessMeter::work() {
       queue_.pop_front();
       changed_.notify_all();
     }
-    const std::size_t frames = chunk.size() / static_cast<std::size_t>(channels_);
-    // Its only failure is running out of memory for the block history.
-    bool measured = frames == 0 || ebur128_add_frames_float(state_, chunk.data(), frames) == EBUR128_SUCCESS;
-    if (measured && truePeak_ != nullptr) {
-      try {
-        truePeak_->add(chunk.data(), frames);
-      } catch (const std::bad_alloc&) {
-        measured = false;
-      }
-    }
+    const bool measured = measure(chunk.data(), chunk.size() / static_cast<std::size_t>(channels_));
     std::lock_guard<std::mutex> lock(mutex_);
     if (!measured) {
       failed_ = true;
@@ -112,6 +108,55 @@ void LoudnessMeter::work() {
     }
     spare_.push_back(std::move(chunk));
   }
+}
+
+void LoudnessMeter::keepCurves(bool truePeak) {
+  if (scope_ != Scope::Full) return;
+  stepFrames_ = curveStepFrames(sampleRate_);
+  keepsPeaks_ = truePeak;
+  // Drawing the peaks takes an estimate of every block, not just of the few
+  // that may raise the whole song's peak.
+  if (truePeak) truePeak_->keepStepPeaks();
+}
+
+// On the worker thread. Curves split the audio at their steps, so each value
+// belongs to its step alone.
+bool LoudnessMeter::measure(const float* interleaved, std::size_t frames) {
+  while (frames > 0) {
+    const std::size_t take = stepFrames_ > 0 ? std::min(frames, stepFrames_ - inStep_) : frames;
+    // Its only failure is running out of memory for the block history.
+    if (ebur128_add_frames_float(state_, interleaved, take) != EBUR128_SUCCESS) return false;
+    if (truePeak_ != nullptr) {
+      try {
+        truePeak_->add(interleaved, take);
+      } catch (const std::bad_alloc&) {
+        return false;
+      }
+    }
+    interleaved += take * static_cast<std::size_t>(channels_);
+    frames -= take;
+    inStep_ += take;
+    if (stepFrames_ > 0 && inStep_ == stepFrames_) closeStep();
+  }
+  return true;
+}
+
+// libebur128 sums the whole 3 s window for each short-term figure, thirty
+// times the audio at a step of 100 ms. The window is the mean of its thirty
+// steps, so each step is measured once and the mean kept.
+void LoudnessMeter::closeStep() {
+  double block = kSilence;
+  if (ebur128_loudness_window(state_, 100, &block) != EBUR128_SUCCESS) block = kSilence;
+  const double energy = std::isfinite(block) ? std::pow(10.0, (block + kLoudnessOffset) / 10.0) : 0.0;
+  windowEnergy_ += energy - recentEnergies_[nextEnergy_];
+  recentEnergies_[nextEnergy_] = energy;
+  nextEnergy_ = (nextEnergy_ + 1) % recentEnergies_.size();
+  // The running sum drifts by roundings; resummed once a window, it cannot.
+  if (nextEnergy_ == 0) windowEnergy_ = std::accumulate(recentEnergies_.begin(), recentEnergies_.end(), 0.0);
+  const double mean = windowEnergy_ / static_cast<double>(recentEnergies_.size());
+  shortTerm_.push_back(mean > 0.0 ? static_cast<float>(10.0 * std::log10(mean) - kLoudnessOffset) : -INFINITY);
+  if (keepsPeaks_) truePeakSteps_.push_back(static_cast<float>(toDecibels(truePeak_->takeStepPeak())));
+  inStep_ = 0;
 }
 
 void LoudnessMeter::stop() {
@@ -130,6 +175,7 @@ LoudnessFigures LoudnessMeter::figures() {
   filling_.clear();
   stop();
   if (failed_) throw std::bad_alloc();
+  if (stepFrames_ > 0 && inStep_ > 0) closeStep();
 
   LoudnessFigures figures;
   double value = 0.0;
@@ -168,10 +214,11 @@ double LoudnessMeter::combinedIntegratedLufs(const std::vector<LoudnessMeter*>& 
   return value;
 }
 
-GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nominalGainDb)
+GainReductionMeter::GainReductionMeter(int channels, int sampleRate, double nominalGainDb,
+                                       std::size_t curveStepFrames)
     : channels_(channels),
       windowFrames_(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRate) / 500)),  // 2 ms
-      nominalGain_(static_cast<float>(std::pow(10.0, nominalGainDb / 20.0))) {}
+      nominalGain_(static_cast<float>(std::pow(10.0, nominalGainDb / 20.0))), curveStep_(curveStepFrames) {}
 
 namespace {
 
@@ -208,18 +255,42 @@ void GainReductionMeter::add(const float* const* input, const float* const* outp
 }
 
 void GainReductionMeter::closeWindow() {
+  if (curveStep_ > 0) {
+    // A window counts for the step it starts in.
+    const std::size_t step = windowsClosed_ * windowFrames_ / curveStep_;
+    if (lowestRatios_.size() <= step) lowestRatios_.resize(step + 1, std::numeric_limits<float>::infinity());
+    if (inputPeak_ >= kWindowFloor) lowestRatios_[step] = std::min(lowestRatios_[step], outputPeak_ / inputPeak_);
+  }
+  ++windowsClosed_;
   if (inputPeak_ >= kWindowFloor) lowestRatio_ = std::min(lowestRatio_, outputPeak_ / inputPeak_);
   inWindow_ = 0;
   inputPeak_ = 0.0f;
   outputPeak_ = 0.0f;
 }
 
+double GainReductionMeter::reductionDb(float ratio) const {
+  if (!std::isfinite(ratio)) return 0.0;
+  if (ratio <= 0.0f) return std::numeric_limits<double>::infinity();
+  return std::max(0.0, 20.0 * std::log10(static_cast<double>(nominalGain_) / ratio));
+}
+
 double GainReductionMeter::largestDb() const {
   float lowest = lowestRatio_;
   if (inWindow_ > 0 && inputPeak_ >= kWindowFloor) lowest = std::min(lowest, outputPeak_ / inputPeak_);
-  if (!std::isfinite(lowest)) return 0.0;
-  if (lowest <= 0.0f) return std::numeric_limits<double>::infinity();
-  return std::max(0.0, 20.0 * std::log10(static_cast<double>(nominalGain_) / lowest));
+  return reductionDb(lowest);
+}
+
+std::vector<float> GainReductionMeter::curveDb() const {
+  std::vector<float> curve;
+  for (float ratio : lowestRatios_) curve.push_back(static_cast<float>(reductionDb(ratio)));
+  if (curveStep_ > 0 && inWindow_ > 0) {
+    const std::size_t step = windowsClosed_ * windowFrames_ / curveStep_;
+    if (curve.size() <= step) curve.resize(step + 1, 0.0f);
+    if (inputPeak_ >= kWindowFloor) {
+      curve[step] = std::max(curve[step], static_cast<float>(reductionDb(outputPeak_ / inputPeak_)));
+    }
+  }
+  return curve;
 }
 
 }  // namespace render

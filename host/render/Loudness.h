@@ -6,6 +6,8 @@
 
 #include <ebur128.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <condition_variable>
 #include <cstddef>
@@ -20,6 +22,10 @@
 namespace render {
 
 constexpr double kSilence = -std::numeric_limits<double>::infinity();
+
+// The step of the curves drawn over a song's time: 100 ms, as fine as its
+// shape needs, a few hundred kilobytes an hour.
+inline std::size_t curveStepFrames(int sampleRate) { return std::max(1, sampleRate / 10); }
 
 struct LoudnessFigures {
   double integratedLufs = kSilence;  // -inf: nothing above the absolute gate
@@ -40,9 +46,18 @@ class LoudnessMeter {
   LoudnessMeter(const LoudnessMeter&) = delete;
   LoudnessMeter& operator=(const LoudnessMeter&) = delete;
 
+  // Full scope only, before anything is added: also keeps, for the picture of
+  // the render, the short-term loudness at the end of every step of
+  // curveStepFrames() and, with `truePeak`, the largest true peak within it.
+  void keepCurves(bool truePeak);
+
   void add(const float* interleaved, std::size_t frames);
   // Waits for the measurement to catch up; nothing may be added afterwards.
   LoudnessFigures figures();
+  // After figures(): one value per step, the last one perhaps partial; LUFS
+  // and dBTP, -inf for silence.
+  const std::vector<float>& shortTermCurve() const { return shortTerm_; }
+  const std::vector<float>& truePeakCurve() const { return truePeakSteps_; }
   // The integrated loudness of all these meters' audio taken as one
   // programme, as an album is measured; -inf for silence. Finishes each.
   static double combinedIntegratedLufs(const std::vector<LoudnessMeter*>& meters);
@@ -50,12 +65,15 @@ class LoudnessMeter {
  private:
   void hand(std::vector<float> chunk);
   void work();
+  bool measure(const float* interleaved, std::size_t frames);
+  void closeStep();
   void stop();
 
   ebur128_state* state_;
   std::unique_ptr<TruePeakMeter> truePeak_;  // Full scope only
   Scope scope_;
   int channels_;
+  int sampleRate_;
   std::size_t chunkSamples_;
   std::vector<float> filling_;
   std::mutex mutex_;
@@ -65,6 +83,15 @@ class LoudnessMeter {
   bool closing_ = false;
   bool failed_ = false;
   std::optional<LoudnessFigures> figures_;
+  // Written by the worker only, read once it has finished.
+  std::size_t stepFrames_ = 0;  // 0: no curves
+  bool keepsPeaks_ = false;
+  std::size_t inStep_ = 0;
+  std::array<double, 30> recentEnergies_{};  // of the last thirty steps: 3 s
+  std::size_t nextEnergy_ = 0;
+  double windowEnergy_ = 0.0;
+  std::vector<float> shortTerm_;
+  std::vector<float> truePeakSteps_;
   std::thread worker_;
 };
 
@@ -74,13 +101,17 @@ class LoudnessMeter {
 // effect do not read as reduction at zero crossings.
 class GainReductionMeter {
  public:
-  GainReductionMeter(int channels, int sampleRate, double nominalGainDb);
+  // A non-zero curveStepFrames also keeps the largest reduction of every
+  // step of that many frames, for the picture of the render.
+  GainReductionMeter(int channels, int sampleRate, double nominalGainDb, std::size_t curveStepFrames = 0);
   // The input delayed to line up with the output, frame for frame.
   void add(const float* const* input, const float* const* output, std::size_t frames);
   double largestDb() const;  // 0 when nothing was reduced
+  std::vector<float> curveDb() const;  // per step, 0 where nothing was reduced or measured
 
  private:
   void closeWindow();
+  double reductionDb(float ratio) const;
 
   int channels_;
   std::size_t windowFrames_;
@@ -89,6 +120,9 @@ class GainReductionMeter {
   float inputPeak_ = 0.0f;
   float outputPeak_ = 0.0f;
   float lowestRatio_ = std::numeric_limits<float>::infinity();
+  std::size_t curveStep_;
+  std::size_t windowsClosed_ = 0;
+  std::vector<float> lowestRatios_;  // per curve step
 };
 
 }  // namespace render

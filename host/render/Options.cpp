@@ -165,6 +165,13 @@ Options parseOptions(const std::vector<std::string>& args) {
       flag(options.keepLatency);
     } else if (name == "--allow-short") {
       flag(options.allowShort);
+    } else if (name == "--plot") {
+      options.plot = value();
+      if (options.plot.empty()) throw UsageError("--plot needs a file name");
+      if (options.plot == "-") throw UsageError("--plot draws into a file: give its name, not -");
+    } else if (name == "--plot-dir") {
+      options.plotDir = value();
+      if (options.plotDir.empty()) throw UsageError("--plot-dir needs a directory");
     } else if (name == "--force" || name == "-f") {
       flag(options.force);
     } else if (name == "--json") {
@@ -186,6 +193,7 @@ Options parseOptions(const std::vector<std::string>& args) {
       if (file.empty()) throw UsageError("file names cannot be empty");
       if (file == "-") throw UsageError("a batch renders files by name: standard input (-) cannot be one of them");
     }
+    if (!options.plot.empty()) throw UsageError("--plot draws one render: give --plot-dir DIR for a batch");
     options.inputs = files;
     if (options.album && !options.targetLufs) {
       throw UsageError("--album searches one threshold for all files: give --target-lufs too");
@@ -193,6 +201,7 @@ Options parseOptions(const std::vector<std::string>& args) {
     return options;
   }
   if (options.album) throw UsageError("--album renders several files: give --out-dir DIR and the files");
+  if (!options.plotDir.empty()) throw UsageError("--plot-dir is for batches: give --plot FILE.png for one render");
   if (files.size() > 2) {
     throw UsageError("too many files: give INPUT OUTPUT, or --out-dir DIR and the inputs (see --help)");
   }
@@ -236,7 +245,7 @@ Output file:
                       24 and 32-bit (tpdf forces it there)
   --keep-latency      write the plug-in's output as it comes, delayed by its
                       latency (and that much longer), instead of aligned
-  --force, -f         replace an existing OUTPUT
+  --force, -f         replace an existing OUTPUT (and --plot file)
 
 INPUT - reads standard input, OUTPUT - writes standard output (give --format;
 to a pipe only flac, au, ogg, opus or mp3 stream); the report then goes to
@@ -245,6 +254,12 @@ standard error.
 Damaged input: a file that ends before its header says, or that the decoder
 cannot read to the end, fails the render and nothing is written.
   --allow-short       render what could be read, the shortfall in the report
+
+Pictures:
+  --plot FILE         draw the render into FILE (PNG, 1600 x 600): short-term
+                      loudness in and out, gain reduction and true peak over
+                      time
+  --plot-dir DIR      in a batch: DIR/<name>.png for each input
 
 Batches:
   --out-dir DIR, -o   render every INPUT to DIR/<name>.<ext> (the input's
@@ -272,6 +287,7 @@ Examples:
   quelmar-render mix.wav master.wav --threshold -8 --ceiling -1 --isp
   quelmar-render mix.flac master.wav --target-lufs -14 --ceiling -1 --isp
   quelmar-render --out-dir masters --album --target-lufs -14 --ceiling -1 *.wav
+  quelmar-render mix.wav master.wav --ceiling -1 --isp --plot master.png
   sox mix.flac -t wav - | quelmar-render - - --format flac > master.flac
 
 Exit status: 0 done, 1 the job (or in a batch, any file) failed (the line

@@ -39,6 +39,8 @@ struct Options {
   std::string plugin;  // empty: the Quelmar.so beside the executable
   bool keepLatency = false;
   bool allowShort = false;  // render an input broken off early as far as it can be read
+  std::string plot;         // a picture of the render, PNG
+  std::string plotDir;      // a batch's pictures: <plotDir>/<input's name>.png
   bool force = false;
   bool json = false;
   bool quiet = false;

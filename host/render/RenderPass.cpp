@@ -119,7 +119,7 @@ class Pass {
   Pass(AudioSource& source, EffectInstance& instance, const std::string& effectPath, bool keepLatency,
        PassSinks& sinks, int blockSize, int sampleRate)
       : effectPath_(effectPath), source_(source), instance_(instance), sinks_(sinks), channels_(source.channels()),
-        reduction_(channels_, sampleRate, instance.nominalGainDb()),
+        reduction_(channels_, sampleRate, instance.nominalGainDb(), sinks.reductionCurveStep),
         block_(static_cast<std::size_t>(blockSize)), latency_(instance.latency()),
         delay_(channels_, std::max(0, latency_), block_), keepLatency_(keepLatency),
         interleaved_(block_ * 2), in_{std::vector<float>(block_), std::vector<float>(block_)},
@@ -160,6 +160,7 @@ class Pass {
       if (sinks_.progress != nullptr) sinks_.progress->update(result.inputFrames);
     }
     if (sinks_.measureReduction) result.largestReductionDb = reduction_.largestDb();
+    if (sinks_.reductionCurveStep > 0) result.reductionCurveDb = reduction_.curveDb();
     return true;
   }
 

@@ -68,6 +68,7 @@ struct PassSinks {
   LoudnessMeter* input = nullptr;
   LoudnessMeter* output = nullptr;
   bool measureReduction = false;
+  std::size_t reductionCurveStep = 0;  // frames per value of PassResult::reductionCurveDb; 0: none
   OutputFile* file = nullptr;
   // Integer files cannot hold samples beyond full scale; clipping them here
   // lets the meters read what the file will hold.
@@ -84,6 +85,7 @@ struct PassResult {
   std::int64_t outputFrames = 0;
   std::int64_t clippedSamples = 0;
   double largestReductionDb = 0.0;
+  std::vector<float> reductionCurveDb;  // the largest reduction of each step, for the picture
   Controls applied;  // as the effect held them
   bool restarted = false;
 };

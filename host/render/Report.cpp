@@ -163,6 +163,7 @@ std::string formatTable(const Report& report) {
     text += "  note: " + std::to_string(report.clippedSamples) +
             " samples beyond full scale were clipped to fit the integer format (--bits float keeps them)\n";
   }
+  if (!report.plot.empty()) text += "  plot: " + report.plot + "\n";
   for (const std::string& warning : report.warnings) text += "  warning: " + warning + "\n";
   if (report.seconds > 0.0) {
     const double audio = report.sampleRate > 0 ? static_cast<double>(report.inputFrames) / report.sampleRate : 0.0;
@@ -342,6 +343,7 @@ std::string formatJson(const Report& report) {
   text += "  \"warnings\": [";
   for (std::size_t i = 0; i < report.warnings.size(); ++i) text += (i > 0 ? ", " : "") + jsonString(report.warnings[i]);
   text += "],\n";
+  text += "  \"plot\": " + (report.plot.empty() ? std::string("null") : jsonString(report.plot)) + ",\n";
   text += "  \"seconds\": " + jsonNumber(report.seconds, 3) + "\n";
   text += "}\n";
   return text;

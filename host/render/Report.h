@@ -38,6 +38,7 @@ struct Report {
   std::optional<Shortfall> shortInput;  // rendered as far as it could be read (--allow-short)
   // What may spoil the delivered master: one line each, naming the output.
   std::vector<std::string> warnings;
+  std::string plot;  // the picture drawn, if any
   double seconds = 0.0;  // wall time of the whole job
 };
 

@@ -92,7 +92,11 @@ TruePeakMeter::~TruePeakMeter() {
 }
 
 void TruePeakMeter::add(const float* interleaved, std::size_t frames) {
-  if (state_ == nullptr) return;
+  if (state_ == nullptr) {
+    // No oversampling at this rate: the curve shows the samples.
+    if (keepStepPeaks_) stepPeak_ = std::max<double>(stepPeak_, largestMagnitude(interleaved, frames * channels_));
+    return;
+  }
   while (frames > 0) {
     const std::size_t take = std::min(frames, kBlockFrames);
     addBlock(interleaved, take);
@@ -109,8 +113,14 @@ void TruePeakMeter::addBlock(const float* block, std::size_t frames) {
   const double windowPeak =
       std::max(largestMagnitude(recent_.data(), recent_.size()), largestMagnitude(block, samples));
   bool mayHoldPeak = windowPeak * gain_ * (1.0 + kRoundingMargin) > peak_;
+  double estimated = -1.0;
+  if (keepStepPeaks_) {
+    estimated = estimate(block, frames);
+    stepPeak_ = std::max({stepPeak_, estimated, static_cast<double>(largestMagnitude(block, samples))});
+  }
   if (mayHoldPeak) {
-    mayHoldPeak = estimate(block, frames) + windowPeak * gain_ * kEstimateMargin >= peak_;
+    if (estimated < 0.0) estimated = estimate(block, frames);
+    mayHoldPeak = estimated + windowPeak * gain_ * kEstimateMargin >= peak_;
   }
   if (mayHoldPeak) {
     const std::size_t lead = history_ - 1;

@@ -8,6 +8,7 @@
 #include <ebur128.h>
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 namespace render {
@@ -27,6 +28,12 @@ class TruePeakMeter {
   double peak() const { return peak_; }
   // Frames libebur128's interpolator was given, for the benchmark's curiosity.
   std::size_t framesInterpolated() const { return interpolated_; }
+
+  // For a curve over time: also keeps the largest value since the last
+  // takeStepPeak(), linear. Every block is then estimated, and the estimate,
+  // never below the samples, is close enough to draw but not to report.
+  void keepStepPeaks() { keepStepPeaks_ = true; }
+  double takeStepPeak() { return std::exchange(stepPeak_, 0.0); }
 
  private:
   void addBlock(const float* interleaved, std::size_t frames);
@@ -51,6 +58,8 @@ class TruePeakMeter {
   std::size_t position_ = 0;
   double peak_ = 0.0;
   std::size_t interpolated_ = 0;
+  bool keepStepPeaks_ = false;
+  double stepPeak_ = 0.0;
 };
 
 }  // namespace render

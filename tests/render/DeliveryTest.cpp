@@ -1,7 +1,11 @@
 // What leaves the renderer: warnings for a master at risk over its ceiling,
-// and standard input and output as files.
+// standard input and output as files, and the picture of the render.
 
 #include "RenderTestSupport.h"
+
+#include "host/render/Plot.h"
+
+#include <cairo.h>
 
 #include <csignal>
 
@@ -103,6 +107,100 @@ TEST(Streams, AnInterruptedRenderToAFileOnStandardOutputLeavesItEmpty) {
   EXPECT_TRUE(writing);
   ASSERT_TRUE(WIFSIGNALED(status)) << "finished before it could be interrupted";
   EXPECT_EQ(std::filesystem::file_size(out), 0u);
+}
+
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;  // 0xRRGGBB
+  bool near(int x, int y, std::uint32_t rgb) const {
+    const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)];
+    for (int shift : {0, 8, 16}) {
+      if (std::abs(static_cast<int>((p >> shift) & 0xff) - static_cast<int>((rgb >> shift) & 0xff)) > 24) return false;
+    }
+    return true;
+  }
+};
+
+Picture readPng(const std::string& path) {
+  cairo_surface_t* surface = cairo_image_surface_create_from_png(path.c_str());
+  Picture picture;
+  if (cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS) {
+    picture.width = cairo_image_surface_get_width(surface);
+    picture.height = cairo_image_surface_get_height(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < picture.height; ++y) {
+      const auto* row = reinterpret_cast<const std::uint32_t*>(data + y * stride);
+      for (int x = 0; x < picture.width; ++x) picture.pixels.push_back(row[x] & 0xffffff);
+    }
+  }
+  cairo_surface_destroy(surface);
+  return picture;
+}
+
+// Along a band of columns: the highest row showing the output's loudness, and
+// how many pixels show gain reduction.
+struct Band {
+  double loudnessRow = 0.0;
+  int reductionPixels = 0;
+};
+
+// Between these seconds of a 30 s song; its time axis runs between margins
+// of about a twentieth of the width, below the title and legend.
+Band band(const Picture& picture, double from, double to) {
+  auto column = [&](double seconds) { return static_cast<int>(picture.width * (0.05 + 0.9 * seconds / 30.0)); };
+  Band band;
+  int columns = 0;
+  for (int x = column(from); x < column(to); ++x) {
+    for (int y = picture.height / 8; y < picture.height; ++y) {
+      if (picture.near(x, y, render::kOutputLoudnessColour)) {
+        band.loudnessRow += y;
+        ++columns;
+        break;
+      }
+    }
+    for (int y = picture.height * 2 / 3; y < picture.height; ++y) {
+      band.reductionPixels += picture.near(x, y, render::kReductionColour);
+    }
+  }
+  band.loudnessRow /= std::max(columns, 1);
+  return band;
+}
+
+TEST(Plot, CurvesRiseAndReductionShowsWhereTheSongIsLoud) {
+  TempDir dir;
+  // Quiet, loud, quiet: 10 s each.
+  Sound in = sine(44100, 2, 30.0, 440.0, -30.0);
+  for (std::size_t n = 10 * 44100; n < 20 * 44100; ++n) {
+    for (int c = 0; c < 2; ++c) in.samples[2 * n + static_cast<std::size_t>(c)] *= 16.0f;
+  }
+  writeSound(dir / "in.wav", in);
+  const Ran run = render({"in.wav", "out.wav", "--threshold", "-12", "--ceiling", "-1", "--isp", "--plot", "p.png"},
+                         dir.path());
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("plot: p.png"), std::string::npos) << run.out;
+  const Picture picture = readPng(dir / "p.png");
+  ASSERT_EQ(picture.width, render::kPlotWidth);
+  ASSERT_EQ(picture.height, render::kPlotHeight);
+  // Clear of the 3 s the short-term loudness takes to follow a change.
+  const Band quiet = band(picture, 4.0, 9.0);
+  const Band loud = band(picture, 14.0, 19.0);
+  EXPECT_LT(loud.loudnessRow + 100, quiet.loudnessRow) << "24 dB louder reads far higher";
+  EXPECT_GT(loud.reductionPixels, 2000);
+  EXPECT_EQ(quiet.reductionPixels, 0);
+
+  // A batch draws one per input, and an existing picture needs --force.
+  std::filesystem::create_directory(dir / "out");
+  std::filesystem::create_directory(dir / "plots");
+  writeSound(dir / "b.flac", sine(44100, 1, 1.0, 440.0, -6.0));
+  ASSERT_EQ(render({"-o", "out", "--plot-dir", "plots", "in.wav", "b.flac"}, dir.path()).exitCode, 0);
+  EXPECT_EQ(readPng(dir / "plots/b.png").width, render::kPlotWidth);
+  EXPECT_EQ(readPng(dir / "plots/in.png").width, render::kPlotWidth);
+  const Ran again = render({"in.wav", "again.wav", "--plot", "p.png"}, dir.path());
+  EXPECT_EQ(again.exitCode, 1);
+  EXPECT_NE(again.err.find("p.png: already exists"), std::string::npos) << again.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "again.wav"));
 }
 
 }  // namespace
