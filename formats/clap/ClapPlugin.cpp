@@ -193,16 +193,27 @@ std::int32_t ClapPlugin::process(const clap_process_t& data) {
       in[1] = out[1];
     }
   }
+  const clap_input_events_t* events = data.in_events;
+  const std::uint32_t count =
+      events != nullptr && events->size != nullptr && events->get != nullptr ? events->size(events) : 0;
+  // Most blocks bring no events: one piece.
+  if (count == 0) {
+    if (out[0] != nullptr) instance->process(in, out, static_cast<std::int32_t>(data.frames_count));
+    return CLAP_PROCESS_CONTINUE;
+  }
+  processAroundEvents(data, in, out, count);
+  return CLAP_PROCESS_CONTINUE;
+}
+
+void ClapPlugin::processAroundEvents(const clap_process_t& data, float* const* in, float* const* out,
+                                     std::uint32_t count) {
   auto runAudio = [&](std::uint32_t from, std::uint32_t to) {
     if (out[0] == nullptr) return;
     float* const inputs[2] = {in[0] + from, in[1] + from};
     float* const outputs[2] = {out[0] + from, out[1] + from};
     instance->process(inputs, outputs, static_cast<std::int32_t>(to - from));
   };
-
   const clap_input_events_t* events = data.in_events;
-  const std::uint32_t count =
-      events != nullptr && events->size != nullptr && events->get != nullptr ? events->size(events) : 0;
   std::uint32_t done = 0;
   for (std::uint32_t i = 0; i < count; ++i) {
     const clap_event_header_t* event = events->get(events, i);
@@ -218,7 +229,6 @@ std::int32_t ClapPlugin::process(const clap_process_t& data) {
     applyEvent(*event);
   }
   if (done < data.frames_count) runAudio(done, data.frames_count);
-  return CLAP_PROCESS_CONTINUE;
 }
 
 void ClapPlugin::applyEvent(const clap_event_header_t& event) {

@@ -51,6 +51,7 @@ class ClapPlugin final : private EmbeddedInstance::Listener {
 
   // Input events, and output events for the host.
   class OutputScope;
+  void processAroundEvents(const clap_process_t& data, float* const* in, float* const* out, std::uint32_t count);
   void applyEvent(const clap_event_header_t& event);
   void sendQueuedEvents();
   void pushValue(std::uint32_t index, std::uint32_t time);
