@@ -226,24 +226,22 @@ void drawPlot(PendingFile& file, const RenderCurves& curves, const Report& repor
   cairo_set_font_size(cr, 13.0);
   cairo_set_line_width(cr, 1.0);
   const double levelStep = niceStep(high - low, 10.0, {3, 6, 12, 24});
-  for (double value = std::ceil(low / levelStep) * levelStep; value <= high + 1e-9; value += levelStep) {
-    const double row = std::round(levels.row(value)) + 0.5;
+  // A grid line across the plot at this row, its value on the left (and right).
+  auto gridLine = [&](double row, double value, bool bothSides) {
+    row = std::round(row) + 0.5;
     colour(cr, kGrid);
     cairo_move_to(cr, kLeft, row);
     cairo_line_to(cr, kRight, row);
     cairo_stroke(cr);
     colour(cr, kInk);
     text(cr, number(value, 0), kLeft - 8, row + 4, Align::Right);
-    text(cr, number(value, 0), kRight + 8, row + 4, Align::Left);
+    if (bothSides) text(cr, number(value, 0), kRight + 8, row + 4, Align::Left);
+  };
+  for (double value = std::ceil(low / levelStep) * levelStep; value <= high + 1e-9; value += levelStep) {
+    gridLine(levels.row(value), value, true);
   }
   for (double value = 0.0; value <= reductionRange + 1e-9; value += reductionStep) {
-    const double row = std::round(reduction.row(-value)) + 0.5;
-    colour(cr, kGrid);
-    cairo_move_to(cr, kLeft, row);
-    cairo_line_to(cr, kRight, row);
-    cairo_stroke(cr);
-    colour(cr, kInk);
-    text(cr, number(value, 0), kLeft - 8, row + 4, Align::Right);
+    gridLine(reduction.row(-value), value, false);
   }
   const double timeStep =
       niceStep(seconds, 12.0, {1, 2, 5, 10, 15, 20, 30, 60, 120, 300, 600, 900, 1200, 1800, 3600});

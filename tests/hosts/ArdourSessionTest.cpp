@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include "CommandOutput.h"
+
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -19,15 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  std::array<char, 4096> buffer;
-  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
-  pclose(pipe);
-  return output;
-}
+std::string run(const std::string& command) { return runCommand(command).output; }
 
 std::map<std::string, std::string> figuresIn(const std::string& output) {
   std::map<std::string, std::string> figures;

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include "CommandOutput.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,15 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string run(const std::string& command) {
-  std::string output;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return output;
-  std::array<char, 4096> buffer;
-  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) output += buffer.data();
-  pclose(pipe);
-  return output;
-}
+std::string run(const std::string& command) { return runCommand(command).output; }
 
 struct Expected {
   std::string name;

@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
+#include "CommandOutput.h"
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -16,20 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Ran {
-  int status;
-  std::string output;
-};
-
-Ran run(const std::string& command) {
-  Ran ran{-1, {}};
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return ran;
-  std::array<char, 4096> buffer;
-  while (std::fgets(buffer.data(), buffer.size(), pipe) != nullptr) ran.output += buffer.data();
-  ran.status = pclose(pipe);
-  return ran;
-}
+// With what it says on stderr, where cmake and the scanners report trouble.
+CommandOutput run(const std::string& command) { return runCommand(command + " 2>&1"); }
 
 std::string readAll(const fs::path& path) {
   std::ifstream in(path);
@@ -67,7 +55,7 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
   const fs::path manifest = fs::path(QUELMAR_BINARY_DIR) / "install_manifest.txt";
   const KeptManifest kept(manifest);
 
-  const Ran install = run("'" CMAKE_COMMAND "' --install '" QUELMAR_BINARY_DIR "' --prefix '" + prefix.string() + "'");
+  const CommandOutput install = run("'" CMAKE_COMMAND "' --install '" QUELMAR_BINARY_DIR "' --prefix '" + prefix.string() + "'");
   ASSERT_EQ(install.status, 0) << install.output;
   const fs::path plugin = prefix / "lib" / "vst" / "Quelmar.so";
   EXPECT_TRUE(fs::is_regular_file(plugin)) << install.output;
@@ -81,7 +69,7 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
   // The installed renderer on its installed example, through the installed plug-in.
   const fs::path work = prefix / "work";
   fs::create_directories(work);
-  const Ran rendered = run("cd '" + work.string() + "' && '" + (prefix / "bin" / "quelmar-render").string() +
+  const CommandOutput rendered = run("cd '" + work.string() + "' && '" + (prefix / "bin" / "quelmar-render").string() +
                            "' --json --quiet");
   EXPECT_EQ(rendered.status, 0) << rendered.output;
   EXPECT_NE(rendered.output.find("\"plugin\": \"" + plugin.string() + "\""), std::string::npos) << rendered.output;
@@ -94,7 +82,7 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
   if (fs::exists(scanner)) {
     const fs::path home = prefix / "home";
     fs::create_directories(home);
-    const Ran scan = run("HOME='" + home.string() + "' LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 " + scanner +
+    const CommandOutput scan = run("HOME='" + home.string() + "' LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 120 " + scanner +
                          " -f -v '" + plugin.string() + "'");
     EXPECT_NE(scan.output.find("Found Plugin"), std::string::npos) << scan.output;
     EXPECT_NE(scan.output.find(plugin.string()), std::string::npos) << scan.output;
@@ -103,7 +91,7 @@ TEST(Install, IntoAPrefixWhereHostsFindThePluginAndOutAgain) {
 
   // What the install listed is exactly what the uninstall script removes.
   std::ofstream(manifest) << installed;
-  const Ran uninstall =
+  const CommandOutput uninstall =
       run("'" CMAKE_COMMAND "' -DMANIFEST='" + manifest.string() + "' -P '" QUELMAR_SOURCE_DIR "/cmake/Uninstall.cmake'");
   EXPECT_EQ(uninstall.status, 0) << uninstall.output;
   std::size_t left = 0;

@@ -31,6 +31,17 @@ inline std::unique_ptr<host::HostedPlugin> makeQuelmar(host::HostAnswers answers
   return plugin;
 }
 
+// Started as a host starts it: told the rate, then switched on.
+inline std::unique_ptr<host::HostedPlugin> makeRunningQuelmar(float rate) {
+  host::HostAnswers answers;
+  answers.sampleRate = VstIntPtr(rate);
+  auto plugin = makeQuelmar(answers);
+  if (!plugin) return plugin;
+  plugin->dispatch(effSetSampleRate, 0, 0, nullptr, rate);
+  plugin->dispatch(effMainsChanged, 0, 1);
+  return plugin;
+}
+
 inline std::string text(host::HostedPlugin& plugin, VstInt32 opcode, VstInt32 index = 0) {
   char buffer[256];
   std::fill(std::begin(buffer), std::end(buffer), '\x7f');

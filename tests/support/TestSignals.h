@@ -78,4 +78,14 @@ inline std::uint32_t bits(float v) {
   return b;
 }
 
+// The first frame at which two renders differ in any bit of either channel;
+// their length when they agree throughout.
+inline std::size_t firstDifferentFrame(const Stereo& a, const Stereo& b) {
+  if (a.frames() != b.frames()) return 0;
+  for (std::size_t i = 0; i < a.frames(); ++i) {
+    if (bits(a.left[i]) != bits(b.left[i]) || bits(a.right[i]) != bits(b.right[i])) return i;
+  }
+  return a.frames();
+}
+
 }  // namespace testsignals
