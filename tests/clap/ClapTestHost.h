@@ -251,13 +251,7 @@ class ClapTestHost {
           return true;
         },
         [](const clap_host_t* host, clap_id id) {
-          auto& t = self(host)->timers;
-          for (auto it = t.begin(); it != t.end(); ++it)
-            if (it->first == id) {
-              t.erase(it);
-              return true;
-            }
-          return false;
+          return std::erase_if(self(host)->timers, [id](const auto& t) { return t.first == id; }) > 0;
         },
     };
     static const clap_host_posix_fd_support_t fdSupport = {
@@ -266,15 +260,7 @@ class ClapTestHost {
           return true;
         },
         [](const clap_host_t*, int, std::uint32_t) { return true; },
-        [](const clap_host_t* host, int fd) {
-          auto& d = self(host)->descriptors;
-          for (auto it = d.begin(); it != d.end(); ++it)
-            if (*it == fd) {
-              d.erase(it);
-              return true;
-            }
-          return false;
-        },
+        [](const clap_host_t* host, int fd) { return std::erase(self(host)->descriptors, fd) > 0; },
     };
     const Offers& o = self(h)->offered;
     if (o.params && std::strcmp(id, CLAP_EXT_PARAMS) == 0) return &params;
